@@ -1,0 +1,6 @@
+# The stage: the working directory the programs run from (build/stage). The
+# program itself is copied in; the content tool writes the data tree beside it.
+add_custom_command(TARGET tessaly POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VANTOR_STAGE}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:tessaly> ${VANTOR_STAGE}/
+  VERBATIM)

@@ -1,0 +1,37 @@
+#pragma once
+// FontRecord: a TrueType face turned into GL display lists: 96 bitmap glyph lists
+// (codes 32..127) and 256 extruded outline glyph lists (codes 0..254; 255 stays
+// empty). Built with the GL context current; the record owns its lists.
+#include <cstdint>
+#include <string>
+
+namespace VantorGL {
+
+struct GlyphMetrics {
+  float blackBoxWidth = 0, blackBoxHeight = 0;
+  float originX = 0, originY = 0;
+  float advanceX = 0, advanceY = 0;
+};
+
+class FontRecord {
+ public:
+  FontRecord() = default;
+  FontRecord(const FontRecord&) = delete;
+  FontRecord& operator=(const FontRecord&) = delete;
+
+  // `fontFile` may be empty (a system face found by name); a negative height asks
+  // for that character height in pixels. Failures leave the lists empty.
+  void BuildBitmapFont(const std::string& fontFile, const std::string& faceName, int height);
+  // "Action Force Normal" from "Data/General/c_font.ttf" at height -48, extruded 0.2 em.
+  void BuildOutlineFont();
+  // Deletes this record's lists, built or not; an unbuilt record touches nothing.
+  void DeleteFontLists();
+
+  GlyphMetrics metrics[256] = {};
+  uint32_t bitmapBase = 0;
+  uint32_t outlineBase = 0;
+  void* deviceContext = nullptr;  // the screen's; unused on this platform
+  void* windowHandle = nullptr;   // never set
+};
+
+}  // namespace VantorGL

@@ -1,0 +1,69 @@
+#pragma once
+// cSceneSystem: a piece of the show, updated and drawn once per frame while the
+// show time lies in its window [windowStartMs, windowEndMs] (both ends included).
+// Windows are written as music-time texts ("0:47.0") and read once at set-up.
+#include <cstdint>
+#include <string_view>
+
+#include "resources/font.h"
+
+namespace VantorGL {
+
+class cResources;
+
+// "m:ss.d" read as milliseconds; the trailing number after '.' is added as plain
+// milliseconds ("0:01.5" is 1005), a later ':' replaces the total ("1:2:03.0" is 123000).
+int32_t ParseMusicTime(std::string_view text);
+
+// A triangle strip over [-1, 1]^2 at z = 1 with texture coordinates [0, 1]^2.
+void DrawUnitQuad();
+
+struct Camera {
+  double eye[3] = {0, 0, 0};
+  double centre[3] = {0, 0, 0};
+  double up[3] = {0, 0, 0};
+  double fieldOfView = 0;
+  double aspect = 0;
+  double nearDistance = 0;
+  double farDistance = 0;
+
+  void SetLookAt(const double eyeXYZ[3], const double centreXYZ[3], const double upXYZ[3]);
+  // Projection := perspective(fieldOfView, aspect, near, far); modelview := look-at.
+  void ApplyCamera() const;
+  // Multiplies the current matrix by the look-at only.
+  void ApplyLookAt() const;
+};
+
+class cSceneSystem {
+ public:
+  cSceneSystem() = default;
+  cSceneSystem(const cSceneSystem&) = delete;
+  cSceneSystem& operator=(const cSceneSystem&) = delete;
+
+  virtual ~cSceneSystem();
+  virtual int32_t Init() { return 0; }
+  virtual bool IsFinished() { return windowEndMs <= elapsedMs; }
+  virtual void Update() {}
+  virtual void Draw() {}
+
+  void SetTimeWindow(std::string_view startText, std::string_view endText);
+
+  bool alwaysActive = false;
+  bool disabled = false;
+  FontRecord font;
+  int32_t windowStartMs = 0;
+  int32_t windowEndMs = 0;
+  int32_t elapsedMs = 0;
+  int32_t originMs = 0;
+  int32_t activeMs = 0;
+  cResources* resources = nullptr;  // not owned
+  bool firstFrame = true;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+// Called by a scene's owner once per frame, RunUpdate before RunDraw.
+void RunUpdate(cSceneSystem& scene);
+void RunDraw(cSceneSystem& scene);
+
+}  // namespace VantorGL

@@ -1,0 +1,10 @@
+#pragma once
+// The one way the program ends with a fixed status (1, 2, 99, 251, 252):
+// flush the log, write one line naming the cause to standard error, exit.
+#include <string_view>
+
+namespace VantorGL {
+
+[[noreturn]] void ExitProgram(int status, std::string_view cause);
+
+}  // namespace VantorGL

@@ -1,0 +1,17 @@
+#pragma once
+// Base fixture for tests that need a current GL context on Mesa: one private
+// Xvfb and one hidden window with a legacy context per test process, made on
+// first use. Tests must leave GL state as they found it or reset what they use.
+#include <gtest/gtest.h>
+
+namespace vantor_test {
+
+// True once the shared context is current. A missing context fails the test.
+bool EnsureGlContext();
+
+class GlTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(EnsureGlContext()) << "no GL context under Xvfb"; }
+};
+
+}  // namespace vantor_test
