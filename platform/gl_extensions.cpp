@@ -1,0 +1,25 @@
+#include "platform/gl_extensions.h"
+
+#include <epoxy/gl.h>
+
+#include <set>
+
+namespace VantorGL::platform {
+namespace {
+std::set<std::string>& Hidden() {
+  static std::set<std::string> hidden;
+  return hidden;
+}
+}  // namespace
+
+bool HasGlExtension(const char* name) {
+  if (Hidden().count(name)) return false;
+  return epoxy_has_gl_extension(name);
+}
+
+int GlVersion() { return epoxy_gl_version(); }
+
+void HideGlExtension(const std::string& name) { Hidden().insert(name); }
+void ClearHiddenGlExtensions() { Hidden().clear(); }
+
+}  // namespace VantorGL::platform
