@@ -19,6 +19,22 @@ bool HasGlExtension(const char* name) {
 
 int GlVersion() { return epoxy_gl_version(); }
 
+namespace {
+int& TextureSizeLimit() {
+  static int limit = 0;
+  return limit;
+}
+}  // namespace
+
+int MaxTextureSize() {
+  GLint size = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+  const int limit = TextureSizeLimit();
+  return limit > 0 && limit < size ? limit : size;
+}
+
+void LimitMaxTextureSize(int size) { TextureSizeLimit() = size > 0 ? size : 0; }
+
 void HideGlExtension(const std::string& name) { Hidden().insert(name); }
 void ClearHiddenGlExtensions() { Hidden().clear(); }
 

@@ -1,0 +1,80 @@
+#include "resources/render_texture_system.h"
+
+#include <epoxy/gl.h>
+
+#include "platform/gl_extensions.h"
+#include "platform/message_box.h"
+#include "shell/exit.h"
+
+namespace VantorGL {
+
+bool cRenderTextureSystem::Create(int32_t newWidth, int32_t newHeight, int32_t filter) {
+  width = newWidth;
+  height = newHeight;
+  // Asked before any framebuffer entry point: libepoxy aborts the process when a
+  // call has no provider.
+  if (!platform::HasGlExtension("GL_EXT_framebuffer_object")) {
+    platform::ShowMessageBox("GL_EXT_framebuffer_object NOT supported . Upgrade your gfx motha fucka",
+                             "Error", platform::MB_OK);
+    ExitProgram(99, "GL_EXT_framebuffer_object is not supported");
+  }
+
+  glGenFramebuffersEXT(1, &frameBuffer);
+  glGenRenderbuffersEXT(1, &depthBuffer);
+
+  glGenTextures(1, &depthTexture);
+  glBindTexture(GL_TEXTURE_2D, depthTexture);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT,
+               GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depthBuffer);
+
+  glGenTextures(1, &colorTexture);
+  glBindTexture(GL_TEXTURE_2D, colorTexture);
+  if (filter == 0) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  } else if (filter == 1) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  }
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F_ARB, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+
+  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, width, height);
+  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depthBuffer);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colorTexture, 0);
+
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  return true;
+}
+
+void cRenderTextureSystem::Begin() {
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depthBuffer);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colorTexture, 0);
+}
+
+void cRenderTextureSystem::End() {
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+}
+
+void cRenderTextureSystem::Unbind() { glBindTexture(GL_TEXTURE_2D, 0); }
+
+void cRenderTextureSystem::UseColorTexture() { glBindTexture(GL_TEXTURE_2D, colorTexture); }
+
+void cRenderTextureSystem::UseDepthTexture() { glBindTexture(GL_TEXTURE_2D, depthTexture); }
+
+void cRenderTextureSystem::CopyDepth() {
+  glBindTexture(GL_TEXTURE_2D, depthTexture);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+}
+
+}  // namespace VantorGL

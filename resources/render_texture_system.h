@@ -1,0 +1,38 @@
+#pragma once
+// cRenderTextureSystem: an off-screen target. A framebuffer object with an RGBA16F
+// colour texture and a depth renderbuffer, plus a separate depth texture that
+// CopyDepth fills from the current read framebuffer. Scenes create their targets in
+// their own initialisation; the objects live until the context ends. Viewport
+// handling belongs to the caller. Main thread, GL context current.
+#include <cstdint>
+
+namespace VantorGL {
+
+class cRenderTextureSystem {
+ public:
+  // Makes the GL objects. `filter`: 0 nearest, 1 linear, anything else leaves the
+  // colour texture's default filters. Without GL_EXT_framebuffer_object it shows
+  // the "Error" box and ends the program with status 99. Always true otherwise;
+  // completeness is not checked.
+  virtual bool Create(int32_t width, int32_t height, int32_t filter);
+  // Makes the target the current framebuffer (colour texture attached again).
+  virtual void Begin();
+  // Returns to the window's framebuffer.
+  virtual void End();
+  // Binds texture 0 to GL_TEXTURE_2D.
+  virtual void Unbind();
+  virtual void UseColorTexture();
+  virtual void UseDepthTexture();
+  // Copies the current read framebuffer's rectangle (0, 0, width, height) into the
+  // depth texture, leaving it bound.
+  virtual void CopyDepth();
+
+  uint32_t colorTexture = 0;
+  uint32_t depthTexture = 0;
+  uint32_t depthBuffer = 0;  // renderbuffer
+  uint32_t frameBuffer = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+}  // namespace VantorGL

@@ -1,0 +1,95 @@
+#include "resources/texture_system.h"
+
+#include <epoxy/gl.h>
+#include <unistd.h>
+
+#include <optional>
+#include <vector>
+
+#include "platform/gl_extensions.h"
+#include "resources/texture_images.h"
+#include "shell/file_paths.h"
+
+namespace VantorGL {
+namespace {
+
+// The picture path builds its full path in a buffer of the reference platform's
+// path limit, terminator included; longer paths fail instead of overflowing.
+constexpr size_t kPathBuffer = 260;
+// No image the program loads comes near this; larger files are not read at all.
+constexpr size_t kMaxImageFileBytes = size_t{256} << 20;
+
+}  // namespace
+
+void cTextureSystem::SetClamp() {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+}
+
+void cTextureSystem::SetRepeat() {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+}
+
+void cTextureSystem::Bind() { glBindTexture(GL_TEXTURE_2D, texture); }
+
+void cTextureSystem::Unbind() { glBindTexture(GL_TEXTURE_2D, 0); }
+
+bool cTextureSystem::Load(std::string name) {
+  glEnable(GL_TEXTURE_2D);
+  // Nothing is fetched over a network: such names simply fail to load.
+  if (name.find("http://") != std::string::npos) return false;
+
+  if (name.find(".png") != std::string::npos) {
+    const auto bytes = ReadFileBytes(name, kMaxImageFileBytes);
+    return bytes && LoadPngBytes(bytes->data(), bytes->size());
+  }
+
+  std::vector<char> cwd(4096);
+  if (!getcwd(cwd.data(), cwd.size())) return false;
+  const std::string full = std::string(cwd.data()) + "/" + name;
+  if (full.size() >= kPathBuffer) return false;
+  const auto bytes = ReadFileBytes(full, kMaxImageFileBytes);
+  return bytes && LoadPictureBytes(bytes->data(), bytes->size());
+}
+
+bool cTextureSystem::LoadPngBytes(const uint8_t* data, size_t size) {
+  const std::optional<TextureImage> image = PreparePngTexture(data, size, platform::MaxTextureSize());
+  return image && Upload(*image, true);
+}
+
+bool cTextureSystem::LoadPictureBytes(const uint8_t* data, size_t size) {
+  const std::optional<TextureImage> image = PreparePictureTexture(data, size, platform::MaxTextureSize());
+  return image && Upload(*image, false);
+}
+
+bool cTextureSystem::Upload(const TextureImage& image, bool pngPath) {
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  if (name == 0) return false;
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  // The PNG path clamps; the picture path leaves the default wrap (repeat).
+  if (pngPath) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+  }
+  const GLenum format = image.channels == 3 ? GL_RGB : GL_RGBA;
+  // RGB rows of odd widths are not 4-byte aligned; whatever unpack state the
+  // caller set is put back afterwards.
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), image.width, image.height, 0, format,
+               GL_UNSIGNED_BYTE, image.pixels.data());
+  glPopClientAttrib();
+  texture = name;
+  return true;
+}
+
+}  // namespace VantorGL

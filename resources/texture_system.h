@@ -1,0 +1,43 @@
+#pragma once
+// cTextureSystem: one image file as one GL 2D texture. The object is a plain value
+// holding the texture name; copies share the texture, and nothing deletes it (GL
+// textures live until the context ends). Names containing ".png" take the PNG path,
+// all others the picture path (see resources/texture_images.h for what each path
+// does to size, rows and alpha). Main thread, GL context current.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace VantorGL {
+
+struct TextureImage;
+
+class cTextureSystem {
+ public:
+  // Binds the texture, then sets wrap S and T to GL_CLAMP.
+  virtual void SetClamp();
+  // Binds the texture, then sets wrap S and T to GL_REPEAT.
+  virtual void SetRepeat();
+  // Binds the texture to GL_TEXTURE_2D on the active unit (0: untextured).
+  virtual void Bind();
+  // Binds texture name 0 to GL_TEXTURE_2D.
+  virtual void Unbind();
+
+  // Makes a new texture from the file `name` (relative to the working directory)
+  // and leaves it bound. GL_TEXTURE_2D is enabled either way. On failure (missing,
+  // unreadable or broken file, too long a path, an "http://" name) `texture` keeps
+  // its value and nothing is reported.
+  bool Load(std::string name);
+
+  // The two halves of Load after the file is read: the bytes of a PNG file, the
+  // bytes of a picture file (JPEG, BMP, PNG). Same results as Load.
+  bool LoadPngBytes(const uint8_t* data, size_t size);
+  bool LoadPictureBytes(const uint8_t* data, size_t size);
+
+  uint32_t texture = 0;  // GL texture name; 0 = nothing loaded
+
+ private:
+  bool Upload(const TextureImage& image, bool pngPath);
+};
+
+}  // namespace VantorGL
