@@ -1,7 +1,10 @@
 #pragma once
 // FontRecord: a TrueType face turned into GL display lists: 96 bitmap glyph lists
 // (codes 32..127) and 256 extruded outline glyph lists (codes 0..254; 255 stays
-// empty). Built with the GL context current; the record owns its lists.
+// empty). Glyphs come from FreeType; a face named without a file is found
+// through fontconfig (a metric-compatible stand-in such as "Liberation Sans"
+// for "Arial" counts). Built with the GL context current, main thread only; the
+// record owns its lists and deletes them only through DeleteFontLists.
 #include <cstdint>
 #include <string>
 
@@ -20,9 +23,13 @@ class FontRecord {
   FontRecord& operator=(const FontRecord&) = delete;
 
   // `fontFile` may be empty (a system face found by name); a negative height asks
-  // for that character height in pixels. Failures leave the lists empty.
+  // for that character height (the em) in pixels, a positive one for the cell
+  // height. Each list draws its glyph with glBitmap at the raster position and
+  // advances it. A missing file or face leaves the 96 lists allocated but empty.
   void BuildBitmapFont(const std::string& fontFile, const std::string& faceName, int height);
-  // "Action Force Normal" from "Data/General/c_font.ttf" at height -48, extruded 0.2 em.
+  // "Action Force Normal" from "Data/General/c_font.ttf" at height -48: each list
+  // draws its glyph in em units (front face at z 0, back face at z -0.2, side
+  // walls) and then translates by the advance; fills metrics[0..254] in em units.
   void BuildOutlineFont();
   // Deletes this record's lists, built or not; an unbuilt record touches nothing.
   void DeleteFontLists();
