@@ -1,0 +1,348 @@
+#include "shell/audio_library.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+#include "platform/audio_device.h"
+#include "shell/file_paths.h"
+#include "shell/mp3_decoder.h"
+
+namespace VantorGL::audio {
+namespace {
+
+constexpr uint64_t kPlayingBit = 1;
+
+// A decoded stream. `pcm` and `frames` never change after creation; the rest is
+// shared with the device thread through atomics.
+struct Stream {
+  Handle handle = 0;
+  std::vector<float> pcm;  // interleaved stereo at the mixing rate
+  int64_t frames = 0;
+  // (position << 1) | playing. One word, so the device thread and the main thread
+  // each change position and play state together, by compare-and-swap.
+  std::atomic<uint64_t> state{0};
+  std::atomic<uint32_t> flags{0};
+  std::atomic<int64_t> startCounter{0};
+};
+
+struct Fft {
+  float* in = nullptr;
+  fftwf_complex* out = nullptr;
+  fftwf_plan plan = nullptr;
+  std::array<float, kFftSize> window{};
+  float scale = 0.0f;
+};
+
+struct Library {
+  bool started = false;
+  int rate = 0;
+  // Changed only under platform::AudioDeviceLock; read by the device thread.
+  std::array<Stream*, kMaxStreams> slots{};
+  uint32_t nextSerial = 1;
+  Error error = Error::Ok;
+  Fft fft;
+};
+
+Library& Lib() {
+  static Library lib;
+  return lib;
+}
+
+bool Fail(Error e) {
+  Lib().error = e;
+  return false;
+}
+
+// Device thread. Sums every playing stream into `out`.
+void Render(void* user, float* out, int frames) {
+  auto& lib = *static_cast<Library*>(user);
+  std::fill(out, out + static_cast<ptrdiff_t>(frames) * 2, 0.0f);
+  std::array<Stream*, kMaxStreams> started{};
+  int startedCount = 0;
+  for (Stream* s : lib.slots) {
+    if (!s) continue;
+    uint64_t st = s->state.load(std::memory_order_acquire);
+    if (!(st & kPlayingBit)) continue;
+    const bool loop = (s->flags.load(std::memory_order_relaxed) & SAMPLE_LOOP) != 0;
+    const int64_t from = static_cast<int64_t>(st >> 1);
+    int64_t pos = from;
+    bool playing = true;
+    int done = 0;
+    while (done < frames) {
+      if (pos >= s->frames) {
+        if (loop) {
+          pos = 0;
+        } else {
+          playing = false;
+          break;
+        }
+      }
+      const int n = static_cast<int>(std::min<int64_t>(frames - done, s->frames - pos));
+      const float* src = s->pcm.data() + pos * 2;
+      float* dst = out + static_cast<ptrdiff_t>(done) * 2;
+      for (int i = 0; i < n * 2; ++i) dst[i] += src[i];
+      done += n;
+      pos += n;
+    }
+    if (loop && pos >= s->frames) pos = 0;  // report the wrap at once
+    if (pos >= s->frames) playing = false;
+    const uint64_t next = (static_cast<uint64_t>(pos) << 1) | (playing ? kPlayingBit : 0);
+    // When the main thread has moved or stopped the stream meanwhile, its word
+    // wins; what was mixed here is simply the last buffer of the old state.
+    if (s->state.compare_exchange_strong(st, next, std::memory_order_acq_rel) && from == 0 && done > 0)
+      started[startedCount++] = s;
+  }
+  for (int i = 0; i < frames * 2; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+  if (startedCount > 0) {
+    const int64_t now = platform::AudioCounterNow();
+    for (int i = 0; i < startedCount; ++i) started[i]->startCounter.store(now, std::memory_order_release);
+  }
+}
+
+Stream* Find(Handle h) {
+  Library& lib = Lib();
+  if (!lib.started) {
+    Fail(Error::NotStarted);
+    return nullptr;
+  }
+  Stream* s = h != 0 ? lib.slots[h % kMaxStreams] : nullptr;
+  if (!s || s->handle != h) {
+    Fail(Error::BadHandle);
+    return nullptr;
+  }
+  lib.error = Error::Ok;
+  return s;
+}
+
+void MakeFft(Fft& f) {
+  f.in = fftwf_alloc_real(kFftSize);
+  f.out = fftwf_alloc_complex(kFftSize / 2 + 1);
+  f.plan = fftwf_plan_dft_r2c_1d(kFftSize, f.in, f.out, FFTW_ESTIMATE);
+  double sum = 0.0;
+  for (int i = 0; i < kFftSize; ++i) {
+    f.window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / kFftSize));
+    sum += f.window[i];
+  }
+  // A sine of amplitude A puts A * sum(window) / 2 into its bin.
+  f.scale = static_cast<float>(2.0 / sum);
+}
+
+void FreeFft(Fft& f) {
+  if (f.plan) fftwf_destroy_plan(f.plan);
+  if (f.in) fftwf_free(f.in);
+  if (f.out) fftwf_free(f.out);
+  f.plan = nullptr;
+  f.in = nullptr;
+  f.out = nullptr;
+}
+
+}  // namespace
+
+bool Init(int device, uint32_t freq, uint32_t /*flags*/) {
+  Library& lib = Lib();
+  if (lib.started) return Fail(Error::AlreadyStarted);
+  if (device != 1 && device != -1 && device != 0) return Fail(Error::BadParameter);
+  if (freq < 8000 || freq > 192000) return Fail(Error::BadParameter);
+  lib.rate = static_cast<int>(freq);
+  platform::AudioDeviceSettings settings;
+  settings.rate = lib.rate;
+  settings.bufferFrames = kDeviceBufferFrames;
+  settings.noSound = device == 0;
+  // Even with no device at all the library counts as started: streams are
+  // created and kept, they just never advance.
+  platform::OpenAudioDevice(settings, Render, &lib);
+  MakeFft(lib.fft);
+  lib.started = true;
+  lib.error = Error::Ok;
+  return true;
+}
+
+bool Free() {
+  Library& lib = Lib();
+  if (!lib.started) return Fail(Error::NotStarted);
+  platform::CloseAudioDevice();  // no callback runs after this
+  for (Stream*& s : lib.slots) {
+    delete s;
+    s = nullptr;
+  }
+  FreeFft(lib.fft);
+  lib.started = false;
+  lib.rate = 0;
+  lib.error = Error::Ok;
+  return true;
+}
+
+Handle StreamCreateFile(bool fromMemory, const void* file, uint64_t offset, uint64_t length, uint32_t flags) {
+  Library& lib = Lib();
+  if (!lib.started) return Fail(Error::NotStarted), 0;
+  if (!file) return Fail(Error::FileOpen), 0;
+
+  std::optional<DecodedAudio> decoded;
+  if (fromMemory) {
+    if (length == 0) return Fail(Error::BadParameter), 0;
+    decoded = DecodeMp3(static_cast<const uint8_t*>(file) + offset, static_cast<size_t>(length), lib.rate);
+  } else {
+    const auto bytes = ReadFileBytes(static_cast<const char*>(file));
+    if (!bytes) return Fail(Error::FileOpen), 0;
+    if (offset > bytes->size()) return Fail(Error::FileFormat), 0;
+    uint64_t size = bytes->size() - offset;
+    if (length != 0) size = std::min(size, length);
+    decoded = DecodeMp3(bytes->data() + offset, static_cast<size_t>(size), lib.rate);
+  }
+  if (!decoded) return Fail(Error::FileFormat), 0;
+
+  auto stream = std::make_unique<Stream>();
+  stream->pcm = std::move(decoded->samples);
+  stream->frames = decoded->frames;
+  stream->flags.store(flags & SAMPLE_LOOP);
+
+  int slot = -1;
+  for (int i = 0; i < kMaxStreams; ++i) {
+    if (!lib.slots[i]) {
+      slot = i;
+      break;
+    }
+  }
+  if (slot < 0) return Fail(Error::NoFreeStream), 0;
+  // The serial keeps handles of freed streams from ever naming a new one.
+  const uint32_t serial = lib.nextSerial++;
+  if (lib.nextSerial >= (0xFFFFFFFFu / kMaxStreams)) lib.nextSerial = 1;
+  stream->handle = serial * kMaxStreams + static_cast<uint32_t>(slot);
+  const Handle h = stream->handle;
+  {
+    platform::AudioDeviceLock hold;
+    lib.slots[slot] = stream.release();
+  }
+  lib.error = Error::Ok;
+  return h;
+}
+
+bool StreamFree(Handle h) {
+  Stream* s = Find(h);
+  if (!s) return false;
+  {
+    platform::AudioDeviceLock hold;
+    Lib().slots[h % kMaxStreams] = nullptr;
+  }
+  delete s;
+  return true;
+}
+
+uint32_t ChannelFlags(Handle h, uint32_t flags, uint32_t mask) {
+  Stream* s = Find(h);
+  if (!s) return kFail;
+  mask &= SAMPLE_LOOP;
+  const uint32_t now = (s->flags.load() & ~mask) | (flags & mask);
+  s->flags.store(now);
+  return now;
+}
+
+bool ChannelPlay(Handle h, bool restart) {
+  Stream* s = Find(h);
+  if (!s) return false;
+  if (restart) s->startCounter.store(0);
+  uint64_t st = s->state.load();
+  uint64_t next;
+  do {
+    const uint64_t pos = restart ? 0 : st >> 1;
+    next = (pos << 1) | kPlayingBit;
+  } while (!s->state.compare_exchange_weak(st, next));
+  return true;
+}
+
+bool ChannelStop(Handle h) {
+  Stream* s = Find(h);
+  if (!s) return false;
+  s->state.fetch_and(~kPlayingBit);
+  return true;
+}
+
+int ChannelIsActive(Handle h) {
+  Stream* s = Find(h);
+  if (!s) return 0;
+  return (s->state.load() & kPlayingBit) ? 1 : 0;
+}
+
+bool ChannelSetPosition(Handle h, uint64_t pos, uint32_t mode) {
+  Stream* s = Find(h);
+  if (!s) return false;
+  if (mode != POS_BYTE) return Fail(Error::BadParameter);
+  const uint64_t frame = pos / kBytesPerFrame;
+  if (frame >= static_cast<uint64_t>(s->frames)) return Fail(Error::BadPosition);
+  uint64_t st = s->state.load();
+  while (!s->state.compare_exchange_weak(st, (frame << 1) | (st & kPlayingBit))) {
+  }
+  return true;
+}
+
+uint64_t ChannelGetPosition(Handle h, uint32_t mode) {
+  Stream* s = Find(h);
+  if (!s) return kFail64;
+  if (mode != POS_BYTE) return Fail(Error::BadParameter), kFail64;
+  return (s->state.load() >> 1) * kBytesPerFrame;
+}
+
+uint64_t ChannelGetLength(Handle h, uint32_t mode) {
+  Stream* s = Find(h);
+  if (!s) return kFail64;
+  if (mode != POS_BYTE) return Fail(Error::BadParameter), kFail64;
+  return static_cast<uint64_t>(s->frames) * kBytesPerFrame;
+}
+
+uint32_t ChannelGetData(Handle h, void* buffer, uint32_t length) {
+  Stream* s = Find(h);
+  if (!s) return kFail;
+  if (length != DATA_FFT1024 || !buffer) return Fail(Error::BadParameter), kFail;
+  float* mags = static_cast<float*>(buffer);
+  const uint64_t st = s->state.load();
+  if (!(st & kPlayingBit)) {
+    std::fill(mags, mags + kSpectrumSize, 0.0f);
+    return kSpectrumSize * sizeof(float);
+  }
+  // The frames just handed to the device are the ones sounding now.
+  Fft& f = Lib().fft;
+  const bool loop = (s->flags.load() & SAMPLE_LOOP) != 0;
+  const int64_t end = static_cast<int64_t>(st >> 1);
+  for (int i = 0; i < kFftSize; ++i) {
+    int64_t frame = end - kFftSize + i;
+    if (frame < 0 && loop) frame = ((frame % s->frames) + s->frames) % s->frames;
+    float v = 0.0f;
+    if (frame >= 0 && frame < s->frames) v = 0.5f * (s->pcm[frame * 2] + s->pcm[frame * 2 + 1]);
+    f.in[i] = v * f.window[i];
+  }
+  fftwf_execute(f.plan);
+  for (int k = 0; k < kSpectrumSize; ++k) mags[k] = std::hypot(f.out[k][0], f.out[k][1]) * f.scale;
+  return kSpectrumSize * sizeof(float);
+}
+
+Error ErrorGetCode() { return Lib().error; }
+
+std::string DriverName() { return Lib().started ? platform::AudioDriverName() : std::string(); }
+
+int MixRate() { return Lib().rate; }
+
+int64_t ChannelStartCounter(Handle h) {
+  Stream* s = Find(h);
+  return s ? s->startCounter.load(std::memory_order_acquire) : 0;
+}
+
+bool ChannelSnapshot(Handle h, Snapshot* out) {
+  Stream* s = Find(h);
+  if (!s || !out) return false;
+  platform::AudioDeviceLock hold;
+  out->deviceFrames = platform::AudioFramesHanded();
+  const uint64_t st = s->state.load();
+  out->streamFrames = static_cast<int64_t>(st >> 1);
+  out->playing = (st & kPlayingBit) != 0;
+  return true;
+}
+
+}  // namespace VantorGL::audio
