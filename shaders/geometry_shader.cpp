@@ -1,0 +1,90 @@
+#include "shaders/geometry_shader.h"
+
+#include <string>
+
+#include "platform/gl_extensions.h"
+#include "platform/gl_procs.h"
+#include "shaders/shader_sources.h"
+#include "shell/debug_system.h"
+
+namespace VantorGL {
+namespace {
+
+bool HasCompatibilityGeometryStage() {
+  if (platform::GlVersion() < 32) return false;
+  GLint profile = 0;
+  glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
+  return (profile & GL_CONTEXT_COMPATIBILITY_PROFILE_BIT) != 0;
+}
+
+}  // namespace
+
+bool cGeometryShader::CreateVertexShader() {
+  return BuildStage(GL_VERTEX_SHADER_ARB, shader_sources::kGeometryEffectVertex, vertexShader,
+                    "vertex");
+}
+
+bool cGeometryShader::CreateGeometryShader() {
+  if (!HasEntryPoints()) return false;
+  cDebugSystem& debug = cDebugSystem::Instance();
+  std::unique_ptr<char[]> text = ReadShaderFile(kGeometryFile);
+  if (!text) {
+    debug.Log(className(), std::string("geometry: ") + kGeometryFile + " missing or empty");
+    return false;
+  }
+
+  // glProgramParameteriEXT belongs to the extension only: on Mesa's core path the
+  // same name reaches the core call, which rejects these parameters.
+  auto programParameteri = reinterpret_cast<PFNGLPROGRAMPARAMETERIEXTPROC>(
+      platform::HasGlExtension("GL_EXT_geometry_shader4")
+          ? platform::GetGlProcAddress("glProgramParameteriEXT")
+          : nullptr);
+  const char* preamble = nullptr;
+  if (programParameteri)
+    preamble = shader_sources::kGeometryPreambleExt;
+  else if (HasCompatibilityGeometryStage())
+    preamble = shader_sources::kGeometryPreambleCore;
+  else {
+    debug.Log(className(), "geometry: the driver offers no geometry shaders");
+    return false;
+  }
+
+  const std::string source = std::string(preamble) + text.get();
+  if (!BuildStage(GL_GEOMETRY_SHADER_EXT, source.c_str(), geometryShader, "geometry"))
+    return false;
+
+  if (programParameteri) {
+    GLint maxVertices = 0;
+    glGetIntegerv(GL_MAX_GEOMETRY_OUTPUT_VERTICES_EXT, &maxVertices);
+    programParameteri(program, GL_GEOMETRY_VERTICES_OUT_EXT, maxVertices);
+    programParameteri(program, GL_GEOMETRY_INPUT_TYPE_EXT, GL_TRIANGLES);
+    programParameteri(program, GL_GEOMETRY_OUTPUT_TYPE_EXT, GL_TRIANGLE_STRIP);
+  }
+  return true;
+}
+
+bool cGeometryShader::CreateFragmentShader() {
+  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, shader_sources::kGeometryEffectFragment, fragmentShader,
+                  "fragment") ||
+      !LinkProgram())
+    return false;
+  locSampler0 = UniformLocation("sampler0");
+  locBlurFactor = UniformLocation("BlurFactor");
+  locExplotionProgress = UniformLocation("explotionProgress");
+  return true;
+}
+
+void cGeometryShader::Apply() {
+  if (!HasEntryPoints()) return;
+  if (UseProgram()) {
+    SetInt(locSampler0, 0);
+    SetFloat(locBlurFactor, blurFactor);
+    SetFloat(locExplotionProgress, explotionProgress);
+  }
+  glEnable(GL_TEXTURE_2D);
+  SelectTextureUnit(0);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+}  // namespace VantorGL
