@@ -1,0 +1,234 @@
+// The CPU side of texture loading: PNG variants, picture headers, size rules, the
+// stretch and the picture path's rows and alpha.
+#include <gtest/gtest.h>
+
+#include "resources/texture_images.h"
+#include "tests/support/image_files.h"
+
+using namespace VantorGL;
+using vantor_test::EncodeBmp;
+using vantor_test::EncodeJpegFile;
+using vantor_test::EncodePng;
+using vantor_test::PngOptions;
+using vantor_test::RgbaPicture;
+
+namespace {
+
+// 13 x 7: odd sizes catch row-stride mistakes; every pixel differs.
+RgbaPicture Sample(bool alpha) {
+  RgbaPicture p(13, 7);
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x)
+      p.Set(x, y, static_cast<uint8_t>(x * 19), static_cast<uint8_t>(y * 36), static_cast<uint8_t>(200 - x * 7),
+            alpha ? static_cast<uint8_t>(x * 20 + y) : 255);
+  return p;
+}
+
+std::optional<TextureImage> Decode(const std::vector<uint8_t>& bytes) { return DecodePng(bytes.data(), bytes.size()); }
+
+}  // namespace
+
+TEST(TextureSides, PngRuleGrowsToNextPowerAndCapsAtMaximum) {
+  EXPECT_EQ(PngTextureSide(1, 2048), 1);
+  EXPECT_EQ(PngTextureSide(512, 2048), 512);
+  EXPECT_EQ(PngTextureSide(513, 2048), 1024);
+  EXPECT_EQ(PngTextureSide(768, 2048), 1024);
+  EXPECT_EQ(PngTextureSide(2049, 2048), 2048);
+  EXPECT_EQ(PngTextureSide(4096, 2048), 2048);
+}
+
+TEST(TextureSides, PictureRuleTakesNearestPowerOnLogScale) {
+  EXPECT_EQ(PictureTextureSide(724, 4096), 512);
+  EXPECT_EQ(PictureTextureSide(725, 4096), 1024);
+  EXPECT_EQ(PictureTextureSide(768, 4096), 1024);
+  EXPECT_EQ(PictureTextureSide(800, 4096), 1024);
+  EXPECT_EQ(PictureTextureSide(600, 4096), 512);
+  EXPECT_EQ(PictureTextureSide(300, 4096), 256);
+  EXPECT_EQ(PictureTextureSide(1, 4096), 1);
+  EXPECT_EQ(PictureTextureSide(4096, 2048), 2048);
+  EXPECT_EQ(PictureTextureSide(2000, 3000), 2048);
+  EXPECT_EQ(PictureTextureSide(2900, 3000), 3000) << "never above the maximum";
+}
+
+TEST(PngDecoding, EveryColourTypeAndDepthExpandsToEightBitRgbOrRgba) {
+  const RgbaPicture rgba = Sample(true);
+  struct Case {
+    PngOptions options;
+    int channels;
+  };
+  const Case cases[] = {
+      {{6, 8, false, false}, 4},  {{6, 16, false, false}, 4}, {{2, 8, false, false}, 3},
+      {{2, 16, false, false}, 3}, {{6, 8, true, false}, 4},   {{2, 8, true, false}, 3},
+      {{6, 16, true, false}, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "type " << c.options.colorType << " depth " << c.options.bitDepth
+                                    << " interlaced " << c.options.interlaced);
+    const auto image = Decode(EncodePng(rgba, c.options));
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->channels, c.channels);
+    ASSERT_EQ(image->width, 13);
+    ASSERT_EQ(image->height, 7);
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 13; ++x)
+        for (int k = 0; k < c.channels; ++k)
+          ASSERT_EQ(image->pixels[(y * 13 + x) * c.channels + k], rgba.rgba[(y * 13 + x) * 4 + k])
+              << x << "," << y << " channel " << k;
+  }
+}
+
+TEST(PngDecoding, GreyAndPaletteFilesBecomeRgbWithAlphaOnlyWhereTheFileHasIt) {
+  RgbaPicture p(4, 2);
+  const uint8_t greys[8] = {0, 255, 85, 170, 0, 255, 170, 85};  // exact in 2-bit grey
+  for (int i = 0; i < 8; ++i) p.Set(i % 4, i / 4, greys[i], 0, 0, i == 3 ? 0 : 255);
+
+  for (int depth : {2, 8, 16}) {
+    const auto grey = Decode(EncodePng(p, {0, depth, false, false}));
+    ASSERT_TRUE(grey) << depth;
+    EXPECT_EQ(grey->channels, 3);
+    for (int i = 0; i < 8; ++i)
+      for (int k = 0; k < 3; ++k) EXPECT_EQ(grey->pixels[i * 3 + k], greys[i]) << "depth " << depth;
+  }
+  const auto greyAlpha = Decode(EncodePng(p, {4, 8, false, false}));
+  ASSERT_TRUE(greyAlpha);
+  EXPECT_EQ(greyAlpha->channels, 4);
+  EXPECT_EQ(greyAlpha->pixels[3 * 4 + 3], 0);
+  EXPECT_EQ(greyAlpha->pixels[2 * 4 + 0], 85);
+  EXPECT_EQ(greyAlpha->pixels[2 * 4 + 1], 85);
+
+  // Palette: plain stays RGB, with a transparency chunk it becomes RGBA.
+  for (int depth : {4, 8}) {
+    const auto plain = Decode(EncodePng(p, {3, depth, false, false}));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->channels, 3);
+    EXPECT_EQ(plain->pixels[2 * 3], 85);
+    const auto keyed = Decode(EncodePng(p, {3, depth, true, true}));
+    ASSERT_TRUE(keyed);
+    EXPECT_EQ(keyed->channels, 4);
+    EXPECT_EQ(keyed->pixels[3 * 4 + 3], 0);
+    EXPECT_EQ(keyed->pixels[2 * 4 + 3], 255);
+    EXPECT_EQ(keyed->pixels[6 * 4 + 0], 170);
+  }
+}
+
+TEST(PngDecoding, BrokenFilesAreRefused) {
+  const std::vector<uint8_t> good = EncodePng(Sample(false), {2, 8, false, false});
+  ASSERT_TRUE(Decode(good));
+
+  EXPECT_FALSE(DecodePng(nullptr, 0));
+  EXPECT_FALSE(Decode({}));
+  for (size_t cut : {size_t{7}, size_t{20}, size_t{40}, good.size() / 2, good.size() - 1})
+    EXPECT_FALSE(Decode(std::vector<uint8_t>(good.begin(), good.begin() + cut))) << "cut at " << cut;
+
+  // A wrong checksum on the image data.
+  std::vector<uint8_t> crc = good;
+  for (size_t i = 8; i + 8 < crc.size(); ++i)
+    if (std::equal(crc.begin() + i, crc.begin() + i + 4, "IDAT")) {
+      const uint32_t length = crc[i - 4] << 24 | crc[i - 3] << 16 | crc[i - 2] << 8 | crc[i - 1];
+      crc[i + 4 + length] ^= 0x55;
+      break;
+    }
+  EXPECT_FALSE(Decode(crc));
+
+  // A header declaring 60000 x 60000 RGBA pixels in a few hundred bytes: refused
+  // before any allocation for it.
+  RgbaPicture tiny(1, 1);
+  std::vector<uint8_t> huge = EncodePng(tiny, {6, 8, false, false});
+  const uint8_t side[4] = {0, 0, 0xEA, 0x60};
+  std::copy(side, side + 4, huge.begin() + 16);
+  std::copy(side, side + 4, huge.begin() + 20);
+  EXPECT_FALSE(Decode(huge));
+  // A zero-sized header.
+  std::vector<uint8_t> zero = EncodePng(tiny, {6, 8, false, false});
+  std::fill(zero.begin() + 16, zero.begin() + 20, 0);
+  EXPECT_FALSE(Decode(zero));
+}
+
+TEST(PictureDecoding, JpegBmpAndPngDecodeOthersAreRefused) {
+  const RgbaPicture p = Sample(false);
+  const auto bmp = EncodeBmp(p);
+  const auto fromBmp = DecodePictureFile(bmp.data(), bmp.size());
+  ASSERT_TRUE(fromBmp);
+  EXPECT_EQ(fromBmp->width, 13);
+  EXPECT_EQ(fromBmp->height, 7);
+  const int ch = fromBmp->channels;
+  EXPECT_EQ(fromBmp->pixels[(2 * 13 + 5) * ch + 0], p.rgba[(2 * 13 + 5) * 4 + 0]);
+  EXPECT_EQ(fromBmp->pixels[(2 * 13 + 5) * ch + 2], p.rgba[(2 * 13 + 5) * 4 + 2]);
+
+  const auto jpeg = EncodeJpegFile(p);
+  ASSERT_FALSE(jpeg.empty());
+  EXPECT_TRUE(DecodePictureFile(jpeg.data(), jpeg.size()));
+  const auto png = EncodePng(p);
+  EXPECT_TRUE(DecodePictureFile(png.data(), png.size()));
+
+  const std::vector<uint8_t> text = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0};
+  EXPECT_FALSE(DecodePictureFile(text.data(), text.size()));
+  EXPECT_FALSE(DecodePictureFile(nullptr, 0));
+}
+
+TEST(PictureDecoding, TruncatedJpegAndHugeDeclaredSizesAreRefused) {
+  const auto jpeg = EncodeJpegFile(vantor_test::PatternPicture(64, 48, false, 1));
+  for (size_t cut : {size_t{3}, size_t{100}, jpeg.size() / 2, jpeg.size() - 2})
+    EXPECT_FALSE(DecodePictureFile(jpeg.data(), cut)) << "cut at " << cut;
+
+  // The frame header's size raised to 65000 x 65000.
+  std::vector<uint8_t> huge = jpeg;
+  for (size_t i = 2; i + 9 < huge.size(); ++i)
+    if (huge[i] == 0xFF && huge[i + 1] >= 0xC0 && huge[i + 1] <= 0xC2) {
+      huge[i + 5] = 0xFD;
+      huge[i + 6] = 0xE8;
+      huge[i + 7] = 0xFD;
+      huge[i + 8] = 0xE8;
+      break;
+    }
+  EXPECT_FALSE(DecodePictureFile(huge.data(), huge.size()));
+
+  std::vector<uint8_t> bmp = EncodeBmp(RgbaPicture(2, 2));
+  bmp[18] = 0xFF, bmp[19] = 0xFF, bmp[22] = 0xFF, bmp[23] = 0xFF;  // 65535 x 65535
+  EXPECT_FALSE(DecodePictureFile(bmp.data(), bmp.size()));
+}
+
+TEST(PictureTexture, BottomRowFirstBlackTransparentEveryOtherColourOpaque) {
+  RgbaPicture p(2, 2);
+  p.Set(0, 0, 0, 0, 0);
+  p.Set(1, 0, 0, 0, 1);
+  p.Set(0, 1, 200, 100, 50);
+  p.Set(1, 1, 1, 0, 0);
+  const auto bmp = EncodeBmp(p);
+  const auto image = PreparePictureTexture(bmp.data(), bmp.size(), 1024);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->channels, 4);
+  const std::vector<uint8_t> expected = {200, 100, 50, 255, 1, 0, 0, 255,  // picture's bottom row
+                                         0,   0,   0,  0,   0, 0, 1, 255};
+  EXPECT_EQ(image->pixels, expected);
+}
+
+TEST(PictureTexture, TranslucentPixelsAreDrawnOverBlack) {
+  RgbaPicture p(1, 1);
+  p.Set(0, 0, 200, 100, 2, 128);
+  const auto png = EncodePng(p);
+  const auto image = PreparePictureTexture(png.data(), png.size(), 1024);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixels, (std::vector<uint8_t>{100, 50, 1, 255}));
+}
+
+TEST(Stretch, KeepsSolidAreasAndBlendsBetweenThem) {
+  TextureImage src;
+  src.width = 2;
+  src.height = 2;
+  src.channels = 3;
+  src.pixels = {0, 0, 0, 200, 200, 200,   // top row
+                10, 20, 30, 10, 20, 30};  // bottom row
+  const TextureImage up = Stretch(src, 4, 4, false);
+  ASSERT_EQ(up.pixels.size(), 48u);
+  EXPECT_EQ(up.pixels[0], 0);                        // top-left corner stays
+  EXPECT_EQ(up.pixels[3 * 3], 200);                  // top-right corner stays
+  EXPECT_EQ(up.pixels[(3 * 4 + 1) * 3 + 2], 30);     // the solid bottom row stays solid
+  EXPECT_EQ(up.pixels[1 * 3], 50);                   // a quarter of the way across
+  const TextureImage flipped = Stretch(src, 4, 4, true);
+  EXPECT_EQ(flipped.pixels[0], 10);
+  EXPECT_EQ(std::vector<uint8_t>(flipped.pixels.begin(), flipped.pixels.begin() + 12),
+            std::vector<uint8_t>(up.pixels.end() - 12, up.pixels.end()));
+  const TextureImage down = Stretch(src, 1, 1, false);
+  EXPECT_EQ(down.pixels[0], 55);  // the mean of the four
+}
