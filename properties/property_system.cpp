@@ -218,7 +218,7 @@ cPropertySystem::Result cPropertySystem::Parse() {
     const std::string_view key = std::string_view(line).substr(0, colon);
     const std::string_view value =
         colon == std::string::npos ? std::string_view(line) : std::string_view(line).substr(colon + 1);
-    if (key.front() == '#') cDebugSystem::Instance().Log(kSource, key);
+    if (!key.empty() && key.front() == '#') cDebugSystem::Instance().Log(kSource, key);
 
     int32_t id = MatchKeyword(key);
     if (id == kQelProperty) header.open = true;
