@@ -1,0 +1,481 @@
+#include "platform/sdl_window_system.h"
+
+#include <SDL.h>
+#include <epoxy/glx.h>
+
+#include <vector>
+
+// Xlib names a constant like our operation.
+#undef DisableScreenSaver
+
+namespace VantorGL::platform {
+
+struct SdlWindowSystem::Window {
+  uintptr_t handle = 0;
+  std::string className;
+  std::string title;
+  WindowRequest request;
+  WindowProcedureFn procedure = nullptr;
+  SDL_Window* sdl = nullptr;
+  uint32_t sdlId = 0;
+  int format = 0;
+  int lastWidth = -1;  // size last sent as WM_SIZE
+  int lastHeight = -1;
+  bool minimised = false;
+  bool shown = false;
+};
+
+namespace {
+void* AsHandle(uintptr_t v) { return reinterpret_cast<void*>(v); }
+
+// Virtual-key code of an SDL key; 0 when it has none.
+uint32_t VirtualKey(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return static_cast<uint32_t>('A' + (key - SDLK_a));
+  if (key >= SDLK_0 && key <= SDLK_9) return static_cast<uint32_t>('0' + (key - SDLK_0));
+  if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + static_cast<uint32_t>(key - SDLK_F1);
+  switch (key) {
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_SPACE: return VK_SPACE;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+    case SDLK_PAUSE: return VK_PAUSE;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_END: return VK_END;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_INSERT: return VK_INSERT;
+    case SDLK_DELETE: return VK_DELETE;
+    default: return 0;
+  }
+}
+
+// An X connection for the GLX questions, which are asked before SDL has a context.
+struct XConnection {
+  Display* display = XOpenDisplay(nullptr);
+  ~XConnection() {
+    if (display) XCloseDisplay(display);
+  }
+  int screen() const { return DefaultScreen(display); }
+};
+}  // namespace
+
+SdlWindowSystem::~SdlWindowSystem() {
+  for (auto& [handle, window] : windows_)
+    if (window->sdl) SDL_DestroyWindow(window->sdl);
+  windows_.clear();
+  if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool SdlWindowSystem::EnsureVideo() {
+  if (videoStarted_) return true;
+  // The reference platform leaves a full-screen window alone when it loses the
+  // focus; SDL would minimise it (and the show would stop).
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  videoStarted_ = true;
+  return true;
+}
+
+SdlWindowSystem::Window* SdlWindowSystem::Find(const void* handle) const {
+  auto it = windows_.find(reinterpret_cast<uintptr_t>(handle));
+  return it == windows_.end() ? nullptr : it->second.get();
+}
+
+SdlWindowSystem::Window* SdlWindowSystem::FindBySdlId(uint32_t id) const {
+  for (const auto& [handle, window] : windows_)
+    if (window->sdl && window->sdlId == id) return window.get();
+  return nullptr;
+}
+
+void* SdlWindowSystem::SdlWindow(WindowHandle window) const {
+  Window* w = Find(window);
+  return w ? w->sdl : nullptr;
+}
+
+void* SdlWindowSystem::ModuleHandle() {
+  static int module;
+  return &module;
+}
+
+bool SdlWindowSystem::RegisterWindowClass(const char* name, uint32_t, WindowProcedureFn procedure) {
+  if (!EnsureVideo() || !procedure || classes_.count(name)) return false;
+  classes_[name] = procedure;
+  return true;
+}
+
+bool SdlWindowSystem::UnregisterWindowClass(const char* name) {
+  auto it = classes_.find(name);
+  if (it == classes_.end()) return false;
+  for (const auto& [handle, window] : windows_)
+    if (window->className == name) return false;  // a window of the class still exists
+  classes_.erase(it);
+  return true;
+}
+
+bool SdlWindowSystem::ChangeDisplayMode(int width, int height, int) {
+  if (!EnsureVideo()) return false;
+  // SDL does not fail a mode it cannot set (it makes a desktop-sized window
+  // instead), so only an exact match of an offered mode counts.
+  SDL_DisplayMode wanted{};
+  wanted.w = width;
+  wanted.h = height;
+  SDL_DisplayMode closest{};
+  if (!SDL_GetClosestDisplayMode(0, &wanted, &closest)) return false;
+  if (closest.w != width || closest.h != height) return false;
+  modeSet_ = true;
+  modeWidth_ = width;
+  modeHeight_ = height;
+  return true;
+}
+
+void SdlWindowSystem::RestoreDisplayMode() {
+  // SDL gives the desktop mode back when the full-screen window goes.
+  modeSet_ = false;
+}
+
+WindowHandle SdlWindowSystem::CreateWindow(const WindowRequest& request) {
+  auto cls = classes_.find(request.className);
+  if (cls == classes_.end() || request.width <= 0 || request.height <= 0) return nullptr;
+  auto window = std::make_unique<Window>();
+  window->handle = nextHandle_++;
+  window->className = request.className;
+  window->title = request.title ? request.title : "";
+  window->request = request;
+  window->request.className = window->className.c_str();
+  window->request.title = window->title.c_str();
+  window->procedure = cls->second;
+  const uintptr_t handle = window->handle;
+  windows_[handle] = std::move(window);
+  return AsHandle(handle);
+}
+
+bool SdlWindowSystem::DestroyWindow(WindowHandle handle) {
+  Window* window = Find(handle);
+  if (!window) return false;
+  if (window->sdl) SDL_DestroyWindow(window->sdl);
+  // Messages for a destroyed window are discarded.
+  std::erase_if(queue_, [handle](const Message& m) { return m.window == handle; });
+  windows_.erase(window->handle);
+  return true;
+}
+
+void SdlWindowSystem::Deliver(Window& window, uint32_t message, MessageParam wParam, MessageData lParam,
+                              bool send) {
+  if (send) {
+    window.procedure(AsHandle(window.handle), message, wParam, lParam);
+  } else {
+    queue_.push_back(Message{AsHandle(window.handle), message, wParam, lParam});
+  }
+}
+
+void SdlWindowSystem::ShowWindow(WindowHandle handle, int) {
+  Window* window = Find(handle);
+  if (!window || !window->sdl) return;
+  SDL_ShowWindow(window->sdl);
+  if (window->minimised) SDL_RestoreWindow(window->sdl);
+
+  // The events SDL queued while making and showing the window go to the
+  // procedure now, as the reference platform sends them during creation.
+  SDL_PumpEvents();
+  SDL_Event events[32];
+  int n;
+  while ((n = SDL_PeepEvents(events, 32, SDL_GETEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT)) > 0) {
+    for (int i = 0; i < n; ++i) Translate(events[i], true);
+  }
+  window = Find(handle);  // the procedure may have destroyed it
+  if (!window) return;
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(window->sdl, &w, &h);
+  if (w != window->lastWidth || h != window->lastHeight) {
+    window->lastWidth = w;
+    window->lastHeight = h;
+    Deliver(*window, WM_SIZE, 0, static_cast<MessageData>(MakeParam(w, h)), true);
+  }
+  if (!window->shown) {
+    window->shown = true;
+    Deliver(*window, WM_ACTIVATE, MakeParam(WA_ACTIVE, 0), 0, true);
+  }
+}
+
+bool SdlWindowSystem::SetForegroundWindow(WindowHandle handle) {
+  Window* window = Find(handle);
+  if (!window || !window->sdl) return false;
+  SDL_RaiseWindow(window->sdl);
+  return true;
+}
+
+void SdlWindowSystem::SetFocus(WindowHandle handle) {
+  Window* window = Find(handle);
+  if (window && window->sdl) SDL_SetWindowInputFocus(window->sdl);
+}
+
+void SdlWindowSystem::ShowCursor(bool show) {
+  if (EnsureVideo()) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+DeviceContext SdlWindowSystem::GetDeviceContext(WindowHandle handle) { return Find(handle) ? handle : nullptr; }
+
+bool SdlWindowSystem::ReleaseDeviceContext(WindowHandle, DeviceContext dc) { return Find(dc) != nullptr; }
+
+int SdlWindowSystem::ChoosePixelFormat(DeviceContext dc, const PixelFormatRequest& request) {
+  if (!Find(dc)) return 0;
+  if (request.pixelType != PFD_TYPE_RGBA || !(request.flags & PFD_SUPPORT_OPENGL)) return 0;
+  return kOrdinaryFormat;
+}
+
+bool SdlWindowSystem::SetPixelFormat(DeviceContext dc, int format, const PixelFormatRequest& request) {
+  Window* window = Find(dc);
+  if (!window) return false;
+  if (window->sdl) return window->format == format;  // a window's format is set once
+
+  SDL_GL_ResetAttributes();  // no version or profile: a legacy context
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (request.flags & PFD_DOUBLEBUFFER) ? 1 : 0);
+  if (format >= kMultisampleFormatBase) {
+    // The attributes the multisample format was chosen with.
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, format - kMultisampleFormatBase);
+  } else if (format == kOrdinaryFormat) {
+    const int channel = request.colorBits >= 24 ? 8 : request.colorBits >= 15 ? 5 : 3;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, request.alphaBits);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, request.depthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, request.stencilBits);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
+  } else {
+    return false;
+  }
+
+  const WindowRequest& r = window->request;
+  Uint32 flags = SDL_WINDOW_OPENGL | ((r.style & WS_VISIBLE) ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
+  if ((r.style & WS_POPUP) && modeSet_) flags |= SDL_WINDOW_FULLSCREEN;
+  if ((r.style & WS_OVERLAPPEDWINDOW) == WS_OVERLAPPEDWINDOW) flags |= SDL_WINDOW_RESIZABLE;
+  if (r.style & WS_POPUP) flags |= SDL_WINDOW_BORDERLESS;
+  const int w = (flags & SDL_WINDOW_FULLSCREEN) ? modeWidth_ : r.width;
+  const int h = (flags & SDL_WINDOW_FULLSCREEN) ? modeHeight_ : r.height;
+  SDL_Window* sdl = SDL_CreateWindow(r.title, r.x, r.y, w, h, flags);
+  if (!sdl) return false;  // e.g. no visual with that many samples
+  window->sdl = sdl;
+  window->sdlId = SDL_GetWindowID(sdl);
+  window->format = format;
+  return true;
+}
+
+bool SdlWindowSystem::SwapBuffers(DeviceContext dc) {
+  Window* window = Find(dc);
+  if (!window || !window->sdl) return false;
+  SDL_GL_SwapWindow(window->sdl);
+  return true;
+}
+
+RenderContext SdlWindowSystem::CreateContext(DeviceContext dc) {
+  Window* window = Find(dc);
+  if (!window || !window->sdl) return nullptr;
+  return SDL_GL_CreateContext(window->sdl);
+}
+
+bool SdlWindowSystem::MakeCurrent(DeviceContext dc, RenderContext rc) {
+  if (!rc) return SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
+  Window* window = Find(dc);
+  if (!window || !window->sdl) return false;
+  return SDL_GL_MakeCurrent(window->sdl, rc) == 0;
+}
+
+bool SdlWindowSystem::DeleteContext(RenderContext rc) {
+  if (!rc) return false;
+  SDL_GL_DeleteContext(rc);
+  return true;
+}
+
+bool SdlWindowSystem::SetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+
+bool SdlWindowSystem::HasMultisampleExtension() {
+  XConnection x;
+  if (!x.display) return false;
+  return epoxy_has_glx_extension(x.display, x.screen(), "GLX_ARB_multisample");
+}
+
+bool SdlWindowSystem::HasMultisampleFormatChooser() {
+  XConnection x;
+  if (!x.display) return false;
+  int major = 0, minor = 0;
+  if (!glXQueryVersion(x.display, &major, &minor)) return false;
+  return major > 1 || (major == 1 && minor >= 3);  // glXChooseFBConfig
+}
+
+bool SdlWindowSystem::ChooseMultisampleFormat(DeviceContext, const int* intAttributes, const float*,
+                                              unsigned maxFormats, int* formats, unsigned* count) {
+  *count = 0;
+  XConnection x;
+  if (!x.display) return false;
+  std::vector<int> glx = {GLX_X_RENDERABLE, True, GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_X_VISUAL_TYPE,
+                          GLX_TRUE_COLOR};
+  for (const int* a = intAttributes; a[0] != 0; a += 2) {
+    const int value = a[1];
+    switch (a[0]) {
+      case WGL_DRAW_TO_WINDOW_ARB:
+        if (value) glx.insert(glx.end(), {GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT});
+        break;
+      case WGL_ACCELERATION_ARB:
+        if (value == WGL_FULL_ACCELERATION_ARB) glx.insert(glx.end(), {GLX_CONFIG_CAVEAT, GLX_NONE});
+        break;
+      case WGL_COLOR_BITS_ARB:
+        glx.insert(glx.end(), {GLX_RED_SIZE, value / 3, GLX_GREEN_SIZE, value / 3, GLX_BLUE_SIZE, value / 3});
+        break;
+      case WGL_ALPHA_BITS_ARB: glx.insert(glx.end(), {GLX_ALPHA_SIZE, value}); break;
+      case WGL_DEPTH_BITS_ARB: glx.insert(glx.end(), {GLX_DEPTH_SIZE, value}); break;
+      case WGL_STENCIL_BITS_ARB: glx.insert(glx.end(), {GLX_STENCIL_SIZE, value}); break;
+      case WGL_DOUBLE_BUFFER_ARB: glx.insert(glx.end(), {GLX_DOUBLEBUFFER, value ? True : False}); break;
+      case WGL_SAMPLE_BUFFERS_ARB: glx.insert(glx.end(), {GLX_SAMPLE_BUFFERS, value}); break;
+      case WGL_SAMPLES_ARB: glx.insert(glx.end(), {GLX_SAMPLES, value}); break;
+      default: break;  // WGL_SUPPORT_OPENGL_ARB: every GLX config does
+    }
+  }
+  glx.push_back(None);
+  int found = 0;
+  GLXFBConfig* configs = glXChooseFBConfig(x.display, x.screen(), glx.data(), &found);
+  // Samples are a minimum and configs come fewest samples first, as with the
+  // reference platform's chooser.
+  for (int i = 0; i < found && *count < maxFormats; ++i) {
+    int samples = 0;
+    glXGetFBConfigAttrib(x.display, configs[i], GLX_SAMPLES, &samples);
+    formats[(*count)++] = kMultisampleFormatBase + samples;
+  }
+  if (configs) XFree(configs);
+  return true;
+}
+
+void SdlWindowSystem::Translate(const SDL_Event& event, bool send) {
+  switch (event.type) {
+    case SDL_QUIT: {
+      // Also what SIGINT/SIGTERM become: handled as a request to close.
+      for (auto& [handle, window] : windows_) {
+        if (window->sdl) {
+          Deliver(*window, WM_CLOSE, 0, 0, false);
+          break;
+        }
+      }
+      break;
+    }
+    case SDL_WINDOWEVENT: {
+      Window* window = FindBySdlId(event.window.windowID);
+      if (!window) break;  // a window already gone
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+          const int w = event.window.data1, h = event.window.data2;
+          if (w == window->lastWidth && h == window->lastHeight) break;
+          window->lastWidth = w;
+          window->lastHeight = h;
+          Deliver(*window, WM_SIZE, 0, static_cast<MessageData>(MakeParam(w, h)), send);
+          break;
+        }
+        case SDL_WINDOWEVENT_MINIMIZED:
+          window->minimised = true;
+          Deliver(*window, WM_ACTIVATE, MakeParam(WA_INACTIVE, 1), 0, send);
+          break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+          if (window->minimised) {
+            window->minimised = false;
+            Deliver(*window, WM_ACTIVATE, MakeParam(WA_ACTIVE, 0), 0, send);
+          }
+          break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          Deliver(*window, WM_ACTIVATE, MakeParam(WA_ACTIVE, window->minimised ? 1 : 0), 0, send);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          Deliver(*window, WM_ACTIVATE, MakeParam(WA_INACTIVE, window->minimised ? 1 : 0), 0, send);
+          break;
+        case SDL_WINDOWEVENT_CLOSE:
+          Deliver(*window, WM_CLOSE, 0, 0, false);
+          break;
+        default:
+          break;
+      }
+      break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      const uint32_t vk = VirtualKey(event.key.keysym.sym);
+      if (vk == 0) break;
+      Window* window = FindBySdlId(event.key.windowID);
+      if (!window) {
+        for (auto& [handle, w] : windows_)
+          if (w->sdl) window = w.get();
+      }
+      if (!window) break;
+      Deliver(*window, event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, 0, false);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+bool SdlWindowSystem::PeekMessage(Message& message) {
+  if (queue_.empty() && videoStarted_) {
+    SDL_PumpEvents();
+    SDL_Event events[32];
+    int n;
+    while ((n = SDL_PeepEvents(events, 32, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT)) > 0) {
+      for (int i = 0; i < n; ++i) Translate(events[i], false);
+    }
+  }
+  if (!queue_.empty()) {
+    message = queue_.front();
+    queue_.pop_front();
+    return true;
+  }
+  if (quitPosted_) {
+    quitPosted_ = false;
+    message = Message{nullptr, WM_QUIT, static_cast<MessageParam>(quitCode_), 0};
+    return true;
+  }
+  return false;
+}
+
+MessageResult SdlWindowSystem::DispatchMessage(const Message& message) {
+  Window* window = Find(message.window);
+  if (!window) return 0;
+  return window->procedure(message.window, message.message, message.wParam, message.lParam);
+}
+
+MessageResult SdlWindowSystem::DefaultWindowProcedure(WindowHandle, uint32_t, MessageParam, MessageData) {
+  return 0;
+}
+
+void SdlWindowSystem::PostQuitMessage(int exitCode) {
+  quitPosted_ = true;
+  quitCode_ = exitCode;
+}
+
+void SdlWindowSystem::WaitForEvent(int timeoutMs) {
+  if (videoStarted_) SDL_WaitEventTimeout(nullptr, timeoutMs);
+}
+
+void SdlWindowSystem::DisableScreenSaver() {
+  if (EnsureVideo()) SDL_DisableScreenSaver();
+}
+
+IWindowSystem& DefaultWindowSystem() {
+  static SdlWindowSystem system;
+  return system;
+}
+
+}  // namespace VantorGL::platform
