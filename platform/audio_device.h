@@ -39,8 +39,10 @@ std::string AudioDriverName();
 // Frames per callback the device runs with.
 int AudioDeviceBufferFrames();
 
-// Frames the render function has handed to the device since it was opened.
-// Read it under AudioDeviceLock to compare with what the renderer keeps.
+// Frames the render function has handed to the device since it was opened; kept
+// after closing until the next open. Read it under AudioDeviceLock to compare
+// with what the renderer keeps. SDL may write a silent buffer or two of its own
+// before the first callback, which this count leaves out.
 int64_t AudioFramesHanded();
 
 // The performance counter read directly: safe on any thread, and unaffected by a

@@ -30,6 +30,10 @@ struct Stream {
   // each change position and play state together, by compare-and-swap.
   std::atomic<uint64_t> state{0};
   std::atomic<uint32_t> flags{0};
+  // Set by ChannelPlay with restart, cleared by the device thread when it hands
+  // over frame 0 and stamps the moment.
+  std::atomic<bool> startPending{false};
+  std::atomic<int64_t> startFrame{-1};
   std::atomic<int64_t> startCounter{0};
 };
 
@@ -46,6 +50,7 @@ struct Library {
   int rate = 0;
   // Changed only under platform::AudioDeviceLock; read by the device thread.
   std::array<Stream*, kMaxStreams> slots{};
+  std::atomic<int64_t> mixedFrames{0};  // written by the device thread only
   uint32_t nextSerial = 1;
   Error error = Error::Ok;
   Fft fft;
@@ -97,13 +102,19 @@ void Render(void* user, float* out, int frames) {
     const uint64_t next = (static_cast<uint64_t>(pos) << 1) | (playing ? kPlayingBit : 0);
     // When the main thread has moved or stopped the stream meanwhile, its word
     // wins; what was mixed here is simply the last buffer of the old state.
-    if (s->state.compare_exchange_strong(st, next, std::memory_order_acq_rel) && from == 0 && done > 0)
+    if (s->state.compare_exchange_strong(st, next, std::memory_order_acq_rel) && from == 0 && done > 0 &&
+        s->startPending.exchange(false))
       started[startedCount++] = s;
   }
   for (int i = 0; i < frames * 2; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+  const int64_t base = lib.mixedFrames.load(std::memory_order_relaxed);
+  lib.mixedFrames.store(base + frames, std::memory_order_relaxed);
   if (startedCount > 0) {
     const int64_t now = platform::AudioCounterNow();
-    for (int i = 0; i < startedCount; ++i) started[i]->startCounter.store(now, std::memory_order_release);
+    for (int i = 0; i < startedCount; ++i) {
+      started[i]->startFrame.store(base, std::memory_order_relaxed);
+      started[i]->startCounter.store(now, std::memory_order_release);
+    }
   }
 }
 
@@ -156,6 +167,7 @@ bool Init(int device, uint32_t freq, uint32_t /*flags*/) {
   settings.rate = lib.rate;
   settings.bufferFrames = kDeviceBufferFrames;
   settings.noSound = device == 0;
+  lib.mixedFrames.store(0);
   // Even with no device at all the library counts as started: streams are
   // created and kept, they just never advance.
   platform::OpenAudioDevice(settings, Render, &lib);
@@ -248,7 +260,11 @@ uint32_t ChannelFlags(Handle h, uint32_t flags, uint32_t mask) {
 bool ChannelPlay(Handle h, bool restart) {
   Stream* s = Find(h);
   if (!s) return false;
-  if (restart) s->startCounter.store(0);
+  if (restart) {
+    s->startCounter.store(0);
+    s->startFrame.store(-1);
+    s->startPending.store(true);
+  }
   uint64_t st = s->state.load();
   uint64_t next;
   do {
@@ -329,16 +345,20 @@ std::string DriverName() { return Lib().started ? platform::AudioDriverName() : 
 
 int MixRate() { return Lib().rate; }
 
-int64_t ChannelStartCounter(Handle h) {
+StartStamp ChannelStartStamp(Handle h) {
+  StartStamp stamp;
   Stream* s = Find(h);
-  return s ? s->startCounter.load(std::memory_order_acquire) : 0;
+  if (!s) return stamp;
+  stamp.counter = s->startCounter.load(std::memory_order_acquire);
+  if (stamp.counter != 0) stamp.deviceFrame = s->startFrame.load(std::memory_order_relaxed);
+  return stamp;
 }
 
 bool ChannelSnapshot(Handle h, Snapshot* out) {
   Stream* s = Find(h);
   if (!s || !out) return false;
   platform::AudioDeviceLock hold;
-  out->deviceFrames = platform::AudioFramesHanded();
+  out->deviceFrames = Lib().mixedFrames.load(std::memory_order_relaxed);
   const uint64_t st = s->state.load();
   out->streamFrames = static_cast<int64_t>(st >> 1);
   out->playing = (st & kPlayingBit) != 0;

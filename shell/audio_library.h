@@ -97,10 +97,15 @@ Error ErrorGetCode();
 // Diagnostics for tests and benchmarks.
 std::string DriverName();  // the device's driver, empty when not started
 int MixRate();             // the rate streams are decoded to, 0 when not started
-// The performance counter (platform::AudioCounterNow) when the device thread
-// last handed over the stream's first frame; 0 when not since the last
-// ChannelPlay with restart.
-int64_t ChannelStartCounter(Handle stream);
+// When the device thread handed over the stream's frame 0 after the latest
+// ChannelPlay with restart: the performance counter (platform::AudioCounterNow)
+// right after mixing it, and the device frame (counted from the device's
+// opening) it went out as. Both 0 / -1 until that has happened.
+struct StartStamp {
+  int64_t counter = 0;
+  int64_t deviceFrame = -1;
+};
+StartStamp ChannelStartStamp(Handle stream);
 // The device's total frames handed and the stream's position, read together.
 struct Snapshot {
   int64_t deviceFrames = 0;
