@@ -1,5 +1,6 @@
 #include "shaders/geometry_shader.h"
 
+#include <cstdio>
 #include <string>
 
 #include "platform/gl_extensions.h"
@@ -15,6 +16,14 @@ bool HasCompatibilityGeometryStage() {
   GLint profile = 0;
   glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
   return (profile & GL_CONTEXT_COMPATIBILITY_PROFILE_BIT) != 0;
+}
+
+// Major * 100 + minor of the context's GLSL ("4.50 ..." gives 450).
+int GlslVersion() {
+  const char* text = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
+  int major = 0, minor = 0;
+  if (!text || std::sscanf(text, "%d.%d", &major, &minor) != 2) return 0;
+  return major * 100 + minor;
 }
 
 }  // namespace
@@ -43,7 +52,8 @@ bool cGeometryShader::CreateGeometryShader() {
   if (programParameteri)
     preamble = shader_sources::kGeometryPreambleExt;
   else if (HasCompatibilityGeometryStage())
-    preamble = shader_sources::kGeometryPreambleCore;
+    preamble = GlslVersion() >= 400 ? shader_sources::kGeometryPreamble400
+                                    : shader_sources::kGeometryPreamble150;
   else {
     debug.Log(className(), "geometry: the driver offers no geometry shaders");
     return false;

@@ -7,7 +7,8 @@
 // way the driver offers geometry shaders: GL_EXT_geometry_shader4 where listed
 // ("#version 120" + the extension, VANTOR_GEOMETRY_EXT defined, program
 // parameters set with glProgramParameteriEXT), else a 3.2+ compatibility context
-// ("#version 150 compatibility", layout qualifiers in the file). With neither,
+// ("#version 400 compatibility" where the context's GLSL reaches 4.00, else
+// "#version 150 compatibility"; layout qualifiers in the file). With neither,
 // or without the file, the stage fails and the program links with two stages.
 //
 // Build (registry order): InitEntryPoints(); CreateVertexShader();

@@ -226,7 +226,8 @@ void main()
 }
 )";
 
-const char* const kGeometryPreambleCore = "#version 150 compatibility\n";
+const char* const kGeometryPreamble400 = "#version 400 compatibility\n";
+const char* const kGeometryPreamble150 = "#version 150 compatibility\n";
 const char* const kGeometryPreambleExt =
     "#version 120\n"
     "#extension GL_EXT_geometry_shader4 : enable\n"

@@ -22,7 +22,11 @@ extern const char* const kGeometryEffectFragment;
 
 // Put in front of the geometry file's text: the file carries no version line so
 // that one file serves both ways a driver may offer geometry shaders.
-extern const char* const kGeometryPreambleCore;  // GL 3.2+ compatibility contexts
+// GLSL 4.00 and later: the compatibility built-ins (gl_TexCoord) of a geometry
+// stage are declared there by every front end, stricter ones included.
+extern const char* const kGeometryPreamble400;
+// GL 3.2 and 3.3 compatibility contexts.
+extern const char* const kGeometryPreamble150;
 extern const char* const kGeometryPreambleExt;   // GL_EXT_geometry_shader4
 
 struct Source {

@@ -3,10 +3,10 @@
 // passed on unchanged.
 //
 // No version line here: the engine puts one in front for the way the driver
-// offers geometry shaders, "#version 150 compatibility" on a 3.2+ compatibility
-// context, or "#version 120" with GL_EXT_geometry_shader4 enabled and
-// VANTOR_GEOMETRY_EXT defined (input and output types then come from program
-// parameters).
+// offers geometry shaders: "#version 400 compatibility" (150 where GLSL 4.00 is
+// missing) on a 3.2+ compatibility context, or "#version 120" with
+// GL_EXT_geometry_shader4 enabled and VANTOR_GEOMETRY_EXT defined (input and
+// output types then come from program parameters).
 
 #ifdef VANTOR_GEOMETRY_EXT
 #define POSITION_IN(i) gl_PositionIn[i]
