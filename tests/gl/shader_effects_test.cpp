@@ -598,6 +598,33 @@ TEST_F(ShaderTest, NormalMappingLightsAFlatMapAndKeepsBlackBlack) {
       for (int x = 0; x < n; ++x)
         for (int c = 0; c < 3; ++c) EXPECT_EQ(dark.at(x, y)[c], 0.0f);
   }
+
+  // Without a "Tangent" attribute the frame is built from the normal, for any
+  // facing: a light along the normal lights fully (a degenerate frame gives NaN).
+  effect.colorTexture.texture = white;
+  const float normals[][3] = {{1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, -1}, {0.6f, 0, 0.8f}};
+  for (const auto& normal : normals) {
+    effect.lightPosition[0] = 10 * normal[0];
+    effect.lightPosition[1] = 10 * normal[1];
+    effect.lightPosition[2] = 10 * normal[2];
+    Image out = Render(4, 4, [&] {
+      effect.Apply();
+      glBegin(GL_TRIANGLE_STRIP);
+      glNormal3fv(normal);
+      glTexCoord2f(0, 0);
+      glVertex3f(-1, -1, 0);
+      glTexCoord2f(1, 0);
+      glVertex3f(1, -1, 0);
+      glTexCoord2f(0, 1);
+      glVertex3f(-1, 1, 0);
+      glTexCoord2f(1, 1);
+      glVertex3f(1, 1, 0);
+      glEnd();
+      glUseProgram(0);
+      glActiveTexture(GL_TEXTURE0);
+    });
+    for (float v : out.px) EXPECT_NEAR(v, 1.2f, 3e-3) << normal[0] << "," << normal[1] << "," << normal[2];
+  }
 }
 
 // --- water --------------------------------------------------------------------
