@@ -34,7 +34,9 @@ constexpr int kFftSize = 1024;
 constexpr int kSpectrumSize = kFftSize / 2;
 // Byte positions count frames of 16-bit stereo, the library's nominal output.
 constexpr uint64_t kBytesPerFrame = 4;
-constexpr int kDeviceBufferFrames = 1024;  // 23 ms at 44100 Hz: the longest wait before a play is heard
+// 11.6 ms at 44100 Hz: the longest wait before a play reaches the device, with
+// room for the scheduling delays of a machine whose cores the renderer fills.
+constexpr int kDeviceBufferFrames = 512;
 constexpr int kMaxStreams = 64;
 constexpr uint32_t kFail = 0xFFFFFFFFu;
 constexpr uint64_t kFail64 = ~uint64_t{0};

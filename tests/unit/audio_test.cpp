@@ -310,9 +310,13 @@ TEST_F(AudioTest, LoopingStreamWrapsToSampleZeroWithoutAGapAndStopSilences) {
     last = p;
     return wraps >= 3;
   }));
+  // Everything handed before `playing` was the loop; everything after `stopped`
+  // must be silence (a buffer mixed while Stop ran may fall in between).
+  audio::Snapshot playing, stopped;
+  ASSERT_TRUE(audio::ChannelSnapshot(h, &playing));
   ASSERT_TRUE(audio::ChannelStop(h));
-  audio::Snapshot stopped;
   ASSERT_TRUE(audio::ChannelSnapshot(h, &stopped));
+  EXPECT_TRUE(playing.playing);
   EXPECT_FALSE(stopped.playing);
   const int64_t stopPosition = PositionFrames(h);
   ASSERT_TRUE(WaitFor([&] {
@@ -323,15 +327,14 @@ TEST_F(AudioTest, LoopingStreamWrapsToSampleZeroWithoutAGapAndStopSilences) {
   EXPECT_EQ(PositionFrames(h), stopPosition);
   const std::vector<float> out = DiskOutput();
 
-  const int64_t played = stopped.deviceFrames - start;
+  const int64_t played = playing.deviceFrames - start;
   ASSERT_GT(played, 3 * frames);
   for (int64_t f = 0; f < played; ++f) {
     const int64_t k = f % frames;
     ASSERT_EQ(out[(start + f) * 2], ref[k * 2]) << f;
     ASSERT_EQ(out[(start + f) * 2 + 1], ref[k * 2 + 1]) << f;
   }
-  // At most the buffer being mixed while Stop ran still carries sound.
-  const size_t silentFrom = static_cast<size_t>(stopped.deviceFrames + audio::kDeviceBufferFrames) * 2;
+  const size_t silentFrom = static_cast<size_t>(stopped.deviceFrames) * 2;
   ASSERT_GT(out.size(), silentFrom);
   for (size_t i = silentFrom; i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f) << i;
 }
@@ -353,9 +356,9 @@ TEST_F(AudioTest, TwoStreamsMix) {
   ASSERT_TRUE(audio::ChannelPlay(b, true));
   const int64_t startA = DeviceFrameOfStart(a), startB = DeviceFrameOfStart(b);
   ASSERT_TRUE(WaitFor([&] { return !audio::ChannelIsActive(b); }));
-  ASSERT_TRUE(audio::ChannelStop(a));
-  audio::Snapshot stopped;
+  audio::Snapshot stopped;  // taken while A still plays: all before it is the mix
   ASSERT_TRUE(audio::ChannelSnapshot(a, &stopped));
+  ASSERT_TRUE(audio::ChannelStop(a));
   const std::vector<float> out = DiskOutput();
 
   ASSERT_GT(startB, startA);
