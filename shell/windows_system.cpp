@@ -288,6 +288,7 @@ int32_t cWindowsSystem::RunMessageLoop() {
   bool done = false;
   int64_t frames = 0;
   Message message;
+  cDebugSystem::Instance().Log(kSource, "frame loop started");
   for (;;) {
     if (ws.PeekMessage(message)) {
       if (message.message == WM_QUIT) {

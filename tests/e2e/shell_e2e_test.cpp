@@ -1,0 +1,83 @@
+// The real program under its own 1280x720 X server, started with no arguments
+// in a temporary copy of the stage: it logs, opens its window, makes frames and
+// ends with status 0 on Escape, on its window being closed, and on SIGTERM.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "tests/support/process.h"
+#include "tests/support/xvfb.h"
+
+using namespace vantor_test;
+
+namespace {
+
+constexpr int kTimeoutMs = 60000;
+
+class ShellEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(xvfb.Start(1280, 720)) << "no Xvfb";
+    ASSERT_TRUE(program.Start({.program = ProgramPath("tessaly"), .workDir = dir.path()}))
+        << ProgramPath("tessaly");
+    ASSERT_TRUE(WaitForFileText(dir.File("debug.log"), "(cWindowsSystem) window open", kTimeoutMs))
+        << ReadText(dir.File("debug.log")) << program.Stderr();
+    windowId = WaitForWindow("^Tessaly 2011$", kTimeoutMs);
+    ASSERT_FALSE(windowId.empty());
+    // Input is only looked at once the frame loop runs (loading handles no
+    // messages); give it time for some frames before ending it.
+    ASSERT_TRUE(WaitForFileText(dir.File("debug.log"), "(cWindowsSystem) frame loop started", kTimeoutMs))
+        << ReadText(dir.File("debug.log")) << program.Stderr();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+  }
+
+  // The frame count the program logged when its loop ended.
+  long FramesLogged(const std::string& log) {
+    std::smatch m;
+    if (!std::regex_search(log, m, std::regex(R"(frame loop ended(?: \(quit\))? after (\d+) frames)"))) return -1;
+    return std::stol(m[1]);
+  }
+
+  void ExpectCleanEnd(const ProgramResult& r) {
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_TRUE(r.exited) << "signal " << r.signal << "\n" << r.stderrText;
+    EXPECT_EQ(r.status, 0) << r.stderrText;
+    const std::string log = ReadText(dir.File("debug.log"));
+    EXPECT_NE(log.find("(cDebugSystem) VantorGL engine"), std::string::npos) << log;
+    EXPECT_NE(log.find("(cWindowsSystem) window open: 1280x720, full screen"), std::string::npos) << log;
+    EXPECT_GT(FramesLogged(log), 0) << log;
+  }
+
+  PrivateXvfb xvfb;
+  WorkDir dir = WorkDir::CopyOfStage();
+  Program program;
+  std::string windowId;
+};
+
+TEST_F(ShellEndToEnd, EscapeEndsWithStatusZero) {
+  // Keys reach the focused window; repeat until the program has taken one.
+  for (int i = 0; i < kTimeoutMs / 500; ++i) {
+    SendKey("Escape");
+    if (program.Ended(500)) break;
+  }
+  ExpectCleanEnd(program.Wait(kTimeoutMs));
+}
+
+TEST_F(ShellEndToEnd, ClosingTheWindowEndsWithStatusZero) {
+  ASSERT_TRUE(CloseWindow(windowId));
+  ProgramResult r = program.Wait(kTimeoutMs);
+  ExpectCleanEnd(r);
+  EXPECT_NE(ReadText(dir.File("debug.log")).find("frame loop ended (quit)"), std::string::npos);
+}
+
+TEST_F(ShellEndToEnd, TerminationSignalClosesLikeTheWindow) {
+  program.Signal(SIGTERM);
+  ProgramResult r = program.Wait(kTimeoutMs);
+  ExpectCleanEnd(r);
+}
+
+}  // namespace
