@@ -1,0 +1,38 @@
+#include "scenes/demo_scene.h"
+
+#include <epoxy/gl.h>
+
+#include "shell/timer.h"
+
+namespace VantorGL {
+
+int32_t cDemoScene::Init() {
+  registry.SetMusicFile();
+  registry.LoadAll();
+  startScene.resources = &registry;
+  startScene.Init();
+  slideScene.resources = &registry;
+  slideScene.Init();
+  slideScene.SetTimeWindow("0:00.0", "1:00.0");
+  startScene.SetTimeWindow("1:00.0", "1:30.0");
+
+  // Show time 0 is the first sample of the music: nothing may come between these.
+  cTimer::Instance().Restart();
+  registry.music.PlayFromStart();
+  return 0;
+}
+
+void cDemoScene::Update() {
+  registry.music.FetchSpectrum();
+  RunUpdate(startScene);
+  RunUpdate(slideScene);
+}
+
+void cDemoScene::Draw() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  RunDraw(startScene);
+  RunDraw(slideScene);
+}
+
+}  // namespace VantorGL

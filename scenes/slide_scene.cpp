@@ -1,0 +1,109 @@
+#include "scenes/slide_scene.h"
+
+#include <epoxy/gl.h>
+
+#include "resources/resources.h"
+#include "scenes/slide_schedule.h"
+#include "shell/timer.h"
+
+namespace VantorGL {
+
+float cSlideScene::frameClockMs = 0.0f;
+
+cSlideScene::~cSlideScene() { outlineFont.DeleteFontLists(); }
+
+// The GL state both scenes start from.
+void ApplySceneGlState() {
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glShadeModel(GL_SMOOTH);
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_POLYGON_SMOOTH);
+  glEnable(GL_COLOR_MATERIAL);
+  glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  glClearDepth(1.0);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glEnable(GL_POLYGON_OFFSET_FILL);
+}
+
+int32_t cSlideScene::Init() {
+  frame = 0;
+  slide = 0;
+  outlineFont.BuildOutlineFont();
+  slideTimeMs = 0;
+  target.Create(1024, 768, 1);
+  ApplySceneGlState();
+
+  camera.fieldOfView = 45;
+  camera.aspect = 4.0 / 3.0;
+  camera.nearDistance = static_cast<double>(0.01f);
+  camera.farDistance = 10000;
+  const double eye[3] = {0, 0, 0}, centre[3] = {0, 0, -1}, up[3] = {0, 1, 0};
+  camera.SetLookAt(eye, centre, up);
+  camera.ApplyCamera();
+  return 0;
+}
+
+void cSlideScene::Update() {
+  const int32_t delta = cTimer::Instance().deltaMs;
+  slideTimeMs += delta;
+  AdvanceBackgroundFrame(frameClockMs, delta, frame);
+  slide = SlideForTime(slideTimeMs, slide);
+}
+
+void cSlideScene::Draw() {
+  glEnable(GL_MULTISAMPLE);
+  target.Begin();
+  glPushAttrib(GL_VIEWPORT_BIT);
+  glViewport(0, 0, target.width, target.height);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  DrawPicture();
+  target.End();
+  glPopAttrib();
+
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  glColor4f(1, 1, 1, 1);
+  glTranslatef(0, 0, -3.8f);
+  glScalef(2.08f, 1.56f, 0);
+  glRotatef(0, 0, 1, 0);
+  target.UseColorTexture();
+  DrawUnitQuad();
+  target.Unbind();
+  glDisable(GL_MULTISAMPLE);
+}
+
+void cSlideScene::DrawPicture() {
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glColor4f(1, 1, 1, 1);
+  glLoadIdentity();
+  camera.ApplyLookAt();
+
+  glColor4f(1, 1, 1, 1);
+  glTranslatef(0, 0, -3.8f);
+  glScalef(2.08f, 1.56f, 0);
+  glRotatef(0, 0, 1, 0);
+  resources->tex[frame].Bind();
+  DrawUnitQuad();
+  resources->tex[frame].Unbind();
+
+  glLoadIdentity();
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_ALPHA_TEST);
+  glEnable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+  glTranslatef(0, 0, -3.65f);
+  glScalef(2.08f, 1.56f, 0);
+  glRotatef(0, 0, 1, 0);
+  glScalef(1, -1, 0);
+  resources->slides[slide].Bind();
+  DrawUnitQuad();
+  resources->slides[slide].Unbind();
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_BLEND);
+}
+
+}  // namespace VantorGL

@@ -1,0 +1,212 @@
+#include "scenes/start_scene.h"
+
+#include <cmath>
+
+#include "resources/resources.h"
+#include "scenedata/geo_sphere.h"
+#include "scenes/slide_scene.h"
+#include "shell/timer.h"
+
+namespace VantorGL {
+namespace {
+// The water: 8 x 8 control points at y = 0 over x, z in -896..896 (outer index x).
+struct WaterPatch {
+  GLfloat points[8][8][3];
+  GLfloat texCoords[2][2][2] = {{{0, 0}, {0, 1}}, {{1, 0}, {1, 1}}};
+  WaterPatch() {
+    for (int i = 0; i < 8; ++i)
+      for (int j = 0; j < 8; ++j) {
+        points[i][j][0] = -896.0f + 256.0f * i;
+        points[i][j][1] = 0.0f;
+        points[i][j][2] = -896.0f + 256.0f * j;
+      }
+  }
+};
+const WaterPatch kWater;
+}  // namespace
+
+cStartScene::~cStartScene() { outlineFont.DeleteFontLists(); }
+
+int32_t cStartScene::Init() {
+  outlineFont.BuildOutlineFont();
+  sceneTimeMs = 0;
+  for (cRenderTextureSystem* t : {&mainTarget, &bloomSource, &reflectionTarget, &brightTarget, &blurTarget})
+    t->Create(1024, 768, 0);
+  ApplySceneGlState();
+  glEnable(GL_TEXTURE_2D);
+
+  camera.fieldOfView = 45;
+  camera.aspect = 4.0 / 3.0;
+  camera.nearDistance = static_cast<double>(0.01f);
+  camera.farDistance = 10000;
+  const double eye[3] = {0, 10, -50}, centre[3] = {0, 0, -1}, up[3] = {0, 1, 0};
+  camera.SetLookAt(eye, centre, up);
+  camera.ApplyCamera();
+  return 0;
+}
+
+void cStartScene::Update() { sceneTimeMs += cTimer::Instance().deltaMs; }
+
+void cStartScene::RenderPass(cRenderTextureSystem& target, View view) {
+  target.Begin();
+  glPushAttrib(GL_VIEWPORT_BIT);
+  glViewport(0, 0, target.width, target.height);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  RenderView(view);
+  target.End();
+  glPopAttrib();
+}
+
+void cStartScene::PlaceScreenQuad() {
+  glLoadIdentity();
+  glColor4f(1, 1, 1, 1);
+  glTranslatef(0, 0, -5);
+  glScalef(2.76f, 2.07f, 0);
+  glRotatef(0, 0, 1, 0);
+}
+
+void cStartScene::BloomPass(cRenderTextureSystem& target, GLuint source, float threshold) {
+  cGaussianBlurShader& bloom = resources->gaussianBlurShader;
+  target.Begin();
+  glPushAttrib(GL_VIEWPORT_BIT);
+  glViewport(0, 0, target.width, target.height);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  PlaceScreenQuad();
+  bloom.sourceTexture = source;
+  bloom.blurFactor = 2.5f;
+  bloom.bloom = threshold;
+  bloom.Apply();
+  DrawUnitQuad();
+  if (bloom.HasEntryPoints()) {
+    bloom.entryPoints().UseProgramObjectARB(0);
+    if (bloom.entryPoints().ActiveTextureARB) bloom.entryPoints().ActiveTextureARB(GL_TEXTURE0);
+  }
+  target.End();
+  glPopAttrib();
+}
+
+void cStartScene::Draw() {
+  glEnable(GL_MULTISAMPLE);
+  RenderPass(reflectionTarget, View::kMirrored);
+  RenderPass(mainTarget, View::kNormal);
+  RenderPass(bloomSource, View::kNormal);
+
+  BloomPass(brightTarget, bloomSource.colorTexture, 0.5f);
+  BloomPass(blurTarget, brightTarget.colorTexture, 0.0f);
+
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  PlaceScreenQuad();
+  mainTarget.UseColorTexture();
+  DrawUnitQuad();
+  mainTarget.Unbind();
+  glBlendFunc(GL_ONE, GL_ONE);
+  glEnable(GL_BLEND);
+  blurTarget.UseColorTexture();
+  DrawUnitQuad();
+  blurTarget.Unbind();
+  glDisable(GL_BLEND);
+  glDisable(GL_MULTISAMPLE);
+
+  glLoadIdentity();
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_ALPHA_TEST);
+  glEnable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+  glTranslatef(0, 0, -3.65f);
+  glScalef(2.08f, 1.56f, 0);
+  glRotatef(0, 0, 1, 0);
+  glScalef(1, -1, 0);
+  resources->overlayI.Bind();
+  DrawUnitQuad();
+  resources->overlayI.Unbind();
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+}
+
+void cStartScene::RenderView(View view) {
+  const float s = view == View::kMirrored ? -1.0f : 1.0f;
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+  const double a = sceneTimeMs / 5600.0;
+  const double eye[3] = {50 * std::sin(a), 20, -50 * std::cos(a)};
+  const double centre[3] = {0, 10, 0}, up[3] = {0, 1, 0};
+  camera.SetLookAt(eye, centre, up);
+
+  glLoadIdentity();
+  camera.ApplyLookAt();
+  glColor4f(1, 1, 1, 1);
+
+  glTranslated(camera.eye[0], -20, camera.eye[2]);
+  resources->skyTexture.Bind();
+  glPushMatrix();
+  glScalef(1000, 200, 1000);
+  DrawGeoSphere(1);
+  glPopMatrix();
+  resources->skyTexture.Unbind();
+
+  glLoadIdentity();
+  camera.ApplyLookAt();
+  glColor4f(1, 1, 1, 1);
+  glTranslatef(0, 10 * s, 0);
+  glScalef(1, s, 1);
+
+  cNormalMapping& normalMapping = resources->normalMapping;
+  normalMapping.colorTexture = resources->scenery1Tex01;
+  normalMapping.Apply();
+  glPushMatrix();
+  DrawLogo();
+  glPopMatrix();
+  if (normalMapping.HasEntryPoints()) {
+    normalMapping.entryPoints().UseProgramObjectARB(0);
+    if (normalMapping.entryPoints().ActiveTextureARB)
+      normalMapping.entryPoints().ActiveTextureARB(GL_TEXTURE0);
+  }
+
+  if (view == View::kMirrored) return;
+
+  glLoadIdentity();
+  camera.ApplyLookAt();
+  glColor4f(1, 1, 1, 1);
+  SetTextureProjection();
+  cWaterShader& water = resources->waterShader;
+  water.colorTexture = resources->waterTexture;
+  water.reflectionTexture = reflectionTarget.colorTexture;
+  water.refractionTexture = reflectionTarget.colorTexture;
+  water.timer = static_cast<float>(sceneTimeMs);
+  water.Apply();
+  glPushMatrix();
+  DrawWaterSurface();
+  glPopMatrix();
+  water.Release();
+}
+
+void cStartScene::DrawLogo() {
+  glRotated(sceneTimeMs * static_cast<double>(0.01f), 1, 1, 0);
+  glScalef(0.3f, 0.3f, 0.3f);
+  resources->kmLogo.Draw();
+}
+
+void cStartScene::SetTextureProjection() {
+  static const GLdouble kBias[16] = {0.5, 0, 0, 0, 0, 0.5, 0, 0, 0, 0, 0.5, 0, 0.5, 0.5, 0.5, 1};
+  GLdouble modelview[16], projection[16];
+  glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glActiveTexture(GL_TEXTURE7);
+  glMatrixMode(GL_TEXTURE);
+  glLoadMatrixd(kBias);
+  glMultMatrixd(projection);
+  glMultMatrixd(modelview);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void cStartScene::DrawWaterSurface() {
+  glMap2f(GL_MAP2_VERTEX_3, 0, 1, 3, 8, 0, 1, 24, 8, &kWater.points[0][0][0]);
+  glMap2f(GL_MAP2_TEXTURE_COORD_2, 0, 1, 2, 2, 0, 1, 4, 2, &kWater.texCoords[0][0][0]);
+  glMapGrid2f(64, 0, 1, 64, 0, 1);
+  glEvalMesh2(GL_FILL, 0, 64, 0, 64);
+}
+
+}  // namespace VantorGL

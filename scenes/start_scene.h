@@ -1,0 +1,45 @@
+#pragma once
+// cStartScene: the 3D water scene. A camera circles a spinning, normal-mapped logo
+// above a rippling Bezier water surface that reflects it, under a textured sky
+// dome; the picture gets a bloom glow and the overlay picture on top. Every asset
+// and effect belongs to the registry; the scene owns its clock, camera and targets.
+// Its window (1:00.0 to 1:30.0) lies after the production's end: it is set up
+// there but only runs when made always active (or previewed on its own).
+#include <epoxy/gl.h>
+
+#include "resources/render_texture_system.h"
+#include "scenes/scene_system.h"
+
+namespace VantorGL {
+
+class cStartScene : public cSceneSystem {
+ public:
+  enum class View { kMirrored, kNormal };
+
+  ~cStartScene() override;
+  int32_t Init() override;
+  void Update() override;
+  void Draw() override;
+
+  void RenderView(View view);
+  void DrawLogo();
+  // Texture matrix 7 := bias x projection x modelview; unit 7 is left active.
+  void SetTextureProjection();
+  void DrawWaterSurface();
+
+  double sceneTimeMs = 0;
+  Camera camera;
+  cRenderTextureSystem mainTarget;
+  cRenderTextureSystem bloomSource;
+  cRenderTextureSystem reflectionTarget;
+  cRenderTextureSystem brightTarget;
+  cRenderTextureSystem blurTarget;
+  FontRecord outlineFont;
+
+ private:
+  void RenderPass(cRenderTextureSystem& target, View view);
+  void BloomPass(cRenderTextureSystem& target, GLuint source, float threshold);
+  static void PlaceScreenQuad();
+};
+
+}  // namespace VantorGL
