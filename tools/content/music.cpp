@@ -127,7 +127,9 @@ void Kick(Mix& m, int64_t at, float gain) {
     const float f = 46.0f + 120.0f * std::exp(-t * 28.0f);
     phase += f / kFs;
     const float click = (i < 90) ? (1.0f - static_cast<float>(i) / 90.0f) * 0.5f : 0.0f;
-    const float v = (std::sin(2.0f * kPi * phase) * std::exp(-t * 7.5f) + click) * gain;
+    // A 2 ms onset: punchy, but no step in the waveform (a step clicks).
+    const float attack = std::min(1.0f, static_cast<float>(i) / 88.0f);
+    const float v = (std::sin(2.0f * kPi * phase) * std::exp(-t * 7.5f) + click) * attack * gain;
     m.dry.Add(at + i, v, v);
   }
 }

@@ -110,7 +110,7 @@ const std::array<SlideSpec, kSlideCount> kSlides = {{
     /* 50 */ {Kind::TwoLines, "EVERYONE AT", "THE PARTY", nullptr, nullptr, kGreen, 150},
     /* 51 */ {Kind::Word, "AND YOU", nullptr, nullptr, nullptr, kWhite, 220},
     /* 52 */ {Kind::TwoLines, "THANKS FOR", "WATCHING", nullptr, nullptr, kCyan, 150},
-    /* 53 */ {Kind::Burst, nullptr, nullptr, nullptr, nullptr, kWhite, 0},
+    /* 53 */ {Kind::Word, "SEE YOU", nullptr, nullptr, nullptr, kWhite, 220},
     /* 54 */ {Kind::Word, "TESSALY 2011", nullptr, "made with VantorGL", nullptr, kCyan, 150},
     /* 55 */ {Kind::Word, "THE END", nullptr, "tessaly 2011", nullptr, kWhite, 210},
 }};
