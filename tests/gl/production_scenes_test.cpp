@@ -1,0 +1,146 @@
+// The registry loads the generated data tree; the water scene, made always active,
+// draws sky, logo, water and glow; the slide scene draws the scheduled slide over
+// the background, upright.
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "platform/clock.h"
+#include "scenes/demo_scene.h"
+#include "shell/timer.h"
+#include "tests/support/gl_fixture.h"
+#include "tests/support/process.h"
+
+using namespace VantorGL;
+using namespace vantor_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Rgb {
+  double r = 0, g = 0, b = 0;
+  double Sum() const { return r + g + b; }
+};
+
+// Loads the whole production once for the suite, in a copy of the stage.
+class ProductionScenes : public GlTest {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(EnsureGlContext());
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    dir = std::make_unique<WorkDir>(WorkDir::CopyOfStage());
+    ASSERT_TRUE(fs::exists(dir->File("data/default.qelProperty"))) << "no stage";
+    oldCwd = fs::current_path();
+    fs::current_path(dir->path());
+    platform::SetClockSource([] { return ticks; }, 1000);
+    cTimer::Instance() = cTimer();
+    demo = std::make_unique<cDemoScene>();
+    demo->width = 256;
+    demo->height = 256;
+    demo->Init();
+    fs::current_path(oldCwd);
+  }
+  static void TearDownTestSuite() {
+    demo.reset();
+    platform::ResetClockSource();
+    cTimer::Instance() = cTimer();
+    dir.reset();
+  }
+
+  static void Frame(int64_t deltaMs) {
+    ticks += deltaMs;
+    cTimer::Instance().Tick();
+  }
+
+  static std::vector<uint8_t> ReadWindow() {
+    std::vector<uint8_t> pixels(256 * 256 * 4);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 256, 256, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+  }
+
+  // Mean colour of a rectangle (GL window coordinates, origin bottom left).
+  static Rgb Mean(const std::vector<uint8_t>& px, int x0, int y0, int x1, int y1) {
+    Rgb m;
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x, ++n) {
+        const uint8_t* p = &px[(y * 256 + x) * 4];
+        m.r += p[0];
+        m.g += p[1];
+        m.b += p[2];
+      }
+    m.r /= n;
+    m.g /= n;
+    m.b /= n;
+    return m;
+  }
+
+  static inline std::unique_ptr<WorkDir> dir;
+  static inline std::unique_ptr<cDemoScene> demo;
+  static inline fs::path oldCwd;
+  static inline int64_t ticks = 1'000'000;
+};
+
+TEST_F(ProductionScenes, RegistryHoldsEveryAsset) {
+  cResources& r = demo->registry;
+  EXPECT_NE(r.scenery1Tex01.texture, 0u);
+  EXPECT_NE(r.nm1.texture, 0u);
+  EXPECT_NE(r.waterTexture.texture, 0u);
+  EXPECT_NE(r.skyTexture.texture, 0u);
+  EXPECT_NE(r.overlayI.texture, 0u);
+  for (int i = 0; i < 6; ++i) EXPECT_NE(r.tex[i].texture, 0u) << i;
+  for (int i = 6; i < 10; ++i) EXPECT_EQ(r.tex[i].texture, 0u) << i;
+  for (int i = 0; i < 56; ++i) EXPECT_NE(r.slides[i].texture, 0u) << i;
+  for (int i = 56; i < 100; ++i) EXPECT_EQ(r.slides[i].texture, 0u) << i;
+  EXPECT_GT(r.kmLogo.meshCount, 0);
+  EXPECT_GT(r.testScenary.meshCount, 0);
+  EXPECT_GT(r.testShaderObject.meshCount, 0);
+  EXPECT_EQ(r.camera01.kind, 1);
+  EXPECT_EQ(r.camera01.object.name, "Camera01");
+  EXPECT_GT(r.camera01.object.count, 0);
+  EXPECT_EQ(r.camera01Target.object.name, "Camera01.Target");
+  EXPECT_EQ(r.randomPath01.kind, 2);
+  EXPECT_EQ(r.randomPath01.object.count, 6);
+  EXPECT_EQ(r.randomPath01.object.keyTimes[5], 48001);
+  EXPECT_EQ(r.particles.particleCount, 500);
+  EXPECT_NE(r.music.stream, 0u);
+  EXPECT_TRUE(r.waterShader.IsLinked());
+  EXPECT_TRUE(r.normalMapping.IsLinked());
+  EXPECT_TRUE(r.gaussianBlurShader.IsLinked());
+  EXPECT_TRUE(r.blurShader.IsLinked());
+  EXPECT_TRUE(r.geometryShader.IsLinked());
+}
+
+TEST_F(ProductionScenes, WaterSceneDrawsSkyLogoWaterAndGlow) {
+  cStartScene& scene = demo->startScene;
+  scene.alwaysActive = true;
+  glViewport(0, 0, 256, 256);
+  for (int i = 0; i < 3; ++i) {
+    RunUpdate(scene);
+    Frame(40);
+    RunDraw(scene);
+  }
+  scene.alwaysActive = false;
+  EXPECT_GT(scene.sceneTimeMs, 0);
+  const auto px = ReadWindow();
+  if (const char* keep = std::getenv("VANTOR_KEEP_SHOTS")) {
+    FILE* f = std::fopen((std::string(keep) + "/water.rgba").c_str(), "wb");
+    std::fwrite(px.data(), 1, px.size(), f);
+    std::fclose(f);
+  }
+  const Rgb sky = Mean(px, 0, 200, 256, 256);
+  const Rgb water = Mean(px, 0, 0, 256, 60);
+  const Rgb centre = Mean(px, 96, 96, 160, 160);
+  EXPECT_GT(sky.Sum(), 30) << "the sky dome is textured";
+  EXPECT_GT(water.Sum(), 30) << "the water surface is drawn";
+  EXPECT_GT(std::abs(centre.Sum() - sky.Sum()) + std::abs(centre.Sum() - water.Sum()), 10)
+      << "the logo stands out in the middle";
+}
+
+}  // namespace
