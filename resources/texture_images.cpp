@@ -140,16 +140,7 @@ bool ReadJpegHeader(const uint8_t* data, size_t size, PictureHeader& header) {
 }
 
 bool ReadPictureHeader(const uint8_t* data, size_t size, PictureHeader& header) {
-  static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return ReadJpegHeader(data, size, header);
-  if (size >= 24 && std::memcmp(data, kPngSignature, 8) == 0) {
-    ByteReader r(data, size);
-    r.Seek(16);
-    header.width = BigEndian(r, 4);
-    header.height = BigEndian(r, 4);
-    header.type = "PNG";
-    return r.ok();
-  }
   if (size >= 26 && data[0] == 'B' && data[1] == 'M') {
     ByteReader r(data, size);
     r.Seek(14);
@@ -228,6 +219,9 @@ std::optional<TextureImage> DecodePng(const uint8_t* data, size_t size) {
 
 std::optional<TextureImage> DecodePictureFile(const uint8_t* data, size_t size) {
   if (!data || size == 0) return std::nullopt;
+  // PNG pictures go through our own reader: SDL2_image's PNG reader ignores short
+  // reads and can loop for ever on a damaged file.
+  if (size >= 8 && png_sig_cmp(data, 0, 8) == 0) return DecodePng(data, size);
   PictureHeader header;
   if (!ReadPictureHeader(data, size, header) || header.width <= 0 || header.height <= 0 ||
       header.width * header.height > kMaxImagePixels)

@@ -5,9 +5,10 @@
 //                  interlacing expanded to 8-bit RGB or RGBA (alpha only where the
 //                  file has it); rows in file order; sides above the maximum become
 //                  the maximum, other non-powers of two grow to the next power of two.
-//   picture path - JPEG, BMP or PNG through the platform decoder; each side becomes
-//                  the maximum or the nearest power of two (log scale); rows bottom
-//                  first; always RGBA with alpha 0 for pure black, else 255.
+//   picture path - JPEG or BMP through the platform decoder, PNG through ours;
+//                  each side becomes the maximum or the nearest power of two (log
+//                  scale); rows bottom first; always RGBA, alpha 0 for pure black,
+//                  else 255.
 // Nothing here touches GL, so tests and fuzzers call it directly. Any thread.
 #include <cstddef>
 #include <cstdint>
@@ -35,9 +36,9 @@ int PictureTextureSide(int size, int maxSize);  // > max: max; else 2^floor(log2
 // are not a complete, valid PNG.
 std::optional<TextureImage> DecodePng(const uint8_t* data, size_t size);
 
-// A JPEG, BMP or PNG picture through the platform decoder: RGB or RGBA (straight
-// alpha), top row first. Truncated JPEGs (no end marker) and declared sizes above
-// kMaxImagePixels are refused before decoding.
+// A JPEG or BMP picture through the platform decoder, or a PNG through DecodePng:
+// RGB or RGBA (straight alpha), top row first. Truncated JPEGs (no end marker) and
+// declared sizes above kMaxImagePixels are refused before decoding.
 std::optional<TextureImage> DecodePictureFile(const uint8_t* data, size_t size);
 
 // Bilinear stretch of `source` to width x height (pixel centres onto pixel
