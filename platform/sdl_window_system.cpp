@@ -67,6 +67,8 @@ struct XConnection {
 };
 }  // namespace
 
+SdlWindowSystem::SdlWindowSystem() = default;
+
 SdlWindowSystem::~SdlWindowSystem() {
   for (auto& [handle, window] : windows_)
     if (window->sdl) SDL_DestroyWindow(window->sdl);

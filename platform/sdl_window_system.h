@@ -34,7 +34,7 @@ namespace VantorGL::platform {
 
 class SdlWindowSystem : public IWindowSystem {
  public:
-  SdlWindowSystem() = default;
+  SdlWindowSystem();
   ~SdlWindowSystem() override;
   SdlWindowSystem(const SdlWindowSystem&) = delete;
   SdlWindowSystem& operator=(const SdlWindowSystem&) = delete;
