@@ -1,0 +1,237 @@
+#include "shell/capture_options.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace VantorGL::capture {
+namespace {
+
+constexpr int kMaxFps = 240;
+constexpr int kMinSide = 16;
+constexpr int kMaxSide = 8192;
+
+std::optional<long> ReadWhole(std::string_view text) {
+  long value = 0;
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+int64_t CeilDiv(int64_t a, int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  if (text.size() < tail.size()) return false;
+  for (size_t i = 0; i < tail.size(); ++i) {
+    char c = text[text.size() - tail.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != tail[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<int32_t> ReadMusicTime(std::string_view text) {
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos || colon == 0 || colon > 3) return std::nullopt;
+  // After the colon exactly "ss.d".
+  if (text.size() != colon + 5 || text[colon + 3] != '.') return std::nullopt;
+  const auto minutes = ReadWhole(text.substr(0, colon));
+  const auto seconds = ReadWhole(text.substr(colon + 1, 2));
+  const auto tenths = ReadWhole(text.substr(colon + 4, 1));
+  if (!minutes || !seconds || !tenths || *seconds >= 60) return std::nullopt;
+  for (char c : text.substr(0, colon))
+    if (c < '0' || c > '9') return std::nullopt;  // no signs
+  if (text[colon + 1] < '0' || text[colon + 1] > '9') return std::nullopt;
+  return static_cast<int32_t>((*minutes * 60 + *seconds) * 1000 + *tenths * 100);
+}
+
+std::string FormatMusicTime(int32_t ms) {
+  if (ms < 0) ms = 0;
+  char text[32];
+  std::snprintf(text, sizeof text, "%d:%02d.%d", ms / 60000, (ms / 1000) % 60, (ms / 100) % 10);
+  return text;
+}
+
+std::optional<std::string> VideoFormatFor(std::string_view path) {
+  if (EndsWith(path, ".mp4")) return "mp4";
+  if (EndsWith(path, ".mkv")) return "matroska";
+  if (EndsWith(path, ".mov")) return "mov";
+  return std::nullopt;
+}
+
+SceneWindow WindowOf(Scene scene) {
+  switch (scene) {
+    case Scene::kShow: return {0, 47000};
+    case Scene::kSlide: return {0, 60000};
+    case Scene::kStart: return {60000, 90000};
+  }
+  return {};
+}
+
+const char* SceneName(Scene scene) {
+  switch (scene) {
+    case Scene::kShow: return "show";
+    case Scene::kSlide: return "slide";
+    case Scene::kStart: return "start";
+  }
+  return "";
+}
+
+int32_t FramePlan::MusicTimeMs(int64_t k) const { return originMs + ShowTimeMs(k); }
+
+int32_t FramePlan::ShowTimeMs(int64_t k) const { return static_cast<int32_t>(k * 1000 / fps); }
+
+int64_t FramePlan::SheetCells() const { return count() > 0 ? CeilDiv(count(), fps) : 0; }
+
+// Every fps-th frame from the first kept one: one frame per second of the capture.
+int64_t FramePlan::SheetFrame(int64_t cell) const { return firstFrame + cell * fps; }
+
+FramePlan PlanFrames(const Options& options) {
+  const SceneWindow window = WindowOf(options.scene);
+  FramePlan plan;
+  plan.fps = options.fps;
+  plan.originMs = window.startMs;
+  const int64_t from = options.fromMs.value_or(window.startMs) - window.startMs;
+  const int64_t to = options.toMs.value_or(window.endMs) - window.startMs;
+  plan.firstFrame = CeilDiv(from * options.fps, 1000);
+  plan.endFrame = CeilDiv(to * options.fps, 1000);
+  if (plan.endFrame < plan.firstFrame) plan.endFrame = plan.firstFrame;
+  return plan;
+}
+
+std::string UsageText() {
+  return R"(Usage: tessaly-capture [options]
+
+Plays the show off screen on a virtual clock and writes what it shows: PNG
+frames, a video with the show's music, and/or a contact sheet. Run it from the
+directory that holds the show's data (the stage, beside tessaly). The same
+command always gives the same frames.
+
+Outputs (at least one):
+  --out FILE.mp4      a video (H.264 and AAC through the ffmpeg program; .mkv
+                      and .mov are written too); the show's music is muxed in
+  --frames DIR        every frame as DIR/frame_NNNNNN.png, NNNNNN counted from
+                      the start of the scene's window (frame N is at N/fps s)
+  --sheet FILE.png    a contact sheet: one frame per second, with its time
+
+Options:
+  --fps N             frames per second, 1 to 240 (default 60)
+  --size WxH          picture size in pixels, 16 to 8192 a side (default 1280x720)
+  --scene NAME        what to play:
+                        show   the production, 0:00.0 to 0:47.0 (default)
+                        slide  the slide scene over its whole window, 0:00.0 to 1:00.0
+                        start  the water scene alone over its window, 1:00.0 to 1:30.0
+  --from TIME         music time of the first frame kept, like 0:12.5
+                      (minutes:seconds.tenths; default: the scene's start)
+  --to TIME           music time where the capture ends (not included;
+                      default: the scene's end)
+  --help              this text
+
+Frames before --from are still played (the show's clocks run from its start)
+but not kept. The progress goes to standard error: a bar with the time left on
+a terminal, plain lines otherwise. Ctrl-C stops the capture; no half-written
+video or sheet is left under its name.
+
+Exit status: 0 done; 64 bad command line; 69 ffmpeg missing (Debian package
+"ffmpeg"); 70 the capture or ffmpeg failed; 73 an output cannot be written;
+130/143 interrupted by SIGINT/SIGTERM.
+)";
+}
+
+ParseResult ParseOptions(const std::vector<std::string>& args) {
+  ParseResult result;
+  Options& o = result.options;
+  auto fail = [&result](std::string text) {
+    result.error = std::move(text);
+    return result;
+  };
+
+  std::optional<std::string> fromText, toText;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::optional<std::string> value;
+    if (name.rfind("--", 0) != 0) return fail("unexpected argument " + Quoted(name) + " (options start with --)");
+    if (const size_t eq = name.find('='); eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+    }
+    if (name == "--help") {
+      if (value) return fail("--help takes no value");
+      result.help = true;
+      continue;
+    }
+    static const char* const kWithValue[] = {"--fps", "--size", "--scene", "--from", "--to",
+                                             "--frames", "--out", "--sheet"};
+    bool known = false;
+    for (const char* n : kWithValue) known = known || name == n;
+    if (!known) return fail("unknown option " + Quoted(name));
+    if (!value) {
+      if (i + 1 >= args.size()) return fail(name + " needs a value");
+      value = args[++i];
+    }
+    const std::string& v = *value;
+
+    if (name == "--fps") {
+      const auto fps = ReadWhole(v);
+      if (!fps || *fps < 1 || *fps > kMaxFps)
+        return fail("--fps: expected a whole number of frames per second from 1 to " + std::to_string(kMaxFps) +
+                    ", got " + Quoted(v));
+      o.fps = static_cast<int>(*fps);
+    } else if (name == "--size") {
+      const size_t x = v.find_first_of("xX");
+      const auto w = x == std::string::npos ? std::nullopt : ReadWhole(std::string_view(v).substr(0, x));
+      const auto h = x == std::string::npos ? std::nullopt : ReadWhole(std::string_view(v).substr(x + 1));
+      if (!w || !h) return fail("--size: expected WIDTHxHEIGHT in pixels, like 1280x720, got " + Quoted(v));
+      if (*w < kMinSide || *h < kMinSide || *w > kMaxSide || *h > kMaxSide)
+        return fail("--size: each side must be from " + std::to_string(kMinSide) + " to " +
+                    std::to_string(kMaxSide) + " pixels, got " + Quoted(v));
+      o.width = static_cast<int>(*w);
+      o.height = static_cast<int>(*h);
+    } else if (name == "--scene") {
+      if (v == "show") o.scene = Scene::kShow;
+      else if (v == "slide") o.scene = Scene::kSlide;
+      else if (v == "start") o.scene = Scene::kStart;
+      else return fail("--scene: expected show, slide or start, got " + Quoted(v));
+    } else if (name == "--from" || name == "--to") {
+      if (!ReadMusicTime(v))
+        return fail(name + ": expected a music time like 0:12.5 (minutes:seconds.tenths), got " + Quoted(v));
+      (name == "--from" ? fromText : toText) = v;
+    } else if (v.empty()) {
+      return fail(name + " needs a non-empty value");
+    } else if (name == "--frames") {
+      o.framesDir = v;
+    } else if (name == "--out") {
+      if (!VideoFormatFor(v)) return fail("--out: the video's name must end in .mp4 (or .mkv, .mov), got " + Quoted(v));
+      o.outFile = v;
+    } else if (name == "--sheet") {
+      if (!EndsWith(v, ".png")) return fail("--sheet: the contact sheet's name must end in .png, got " + Quoted(v));
+      o.sheetFile = v;
+    }
+  }
+  if (result.help) return result;
+
+  if (o.framesDir.empty() && o.outFile.empty() && o.sheetFile.empty())
+    return fail("nothing to write: give --out FILE.mp4, --frames DIR and/or --sheet FILE.png");
+
+  const SceneWindow window = WindowOf(o.scene);
+  const std::string range = FormatMusicTime(window.startMs) + " to " + FormatMusicTime(window.endMs);
+  if (fromText) o.fromMs = ReadMusicTime(*fromText);
+  if (toText) o.toMs = ReadMusicTime(*toText);
+  const int32_t from = o.fromMs.value_or(window.startMs);
+  const int32_t to = o.toMs.value_or(window.endMs);
+  if (from < window.startMs || from >= window.endMs)
+    return fail("--from " + *fromText + " lies outside the " + SceneName(o.scene) + " scene's window, " + range);
+  if (to <= window.startMs || to > window.endMs)
+    return fail("--to " + *toText + " lies outside the " + SceneName(o.scene) + " scene's window, " + range);
+  if (from >= to) return fail("--from " + FormatMusicTime(from) + " must come before --to " + FormatMusicTime(to));
+  if (PlanFrames(o).count() < 1)
+    return fail("no frame lies between " + FormatMusicTime(from) + " and " + FormatMusicTime(to) + " at " +
+                std::to_string(o.fps) + " frames per second");
+  return result;
+}
+
+}  // namespace VantorGL::capture

@@ -1,0 +1,91 @@
+#pragma once
+// The capture program's command line and the frame arithmetic that follows from
+// it. No display, no files: everything here is plain computation, so the rules
+// (what a valid option is, which frames a capture makes) are checked on their own.
+//
+// Time: frame k of a capture at F frames per second is made at show time
+// k * 1000 / F ms after the start of the selected scene's window (the show, the
+// slide scene or the water scene); music time is that window's start plus the
+// show time.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace VantorGL::capture {
+
+enum class Scene {
+  kShow,   // the production as it plays: 0:00.0 to 0:47.0
+  kSlide,  // the slide scene over its whole window: 0:00.0 to 1:00.0
+  kStart,  // the water scene alone over its window: 1:00.0 to 1:30.0
+};
+
+struct Options {
+  Scene scene = Scene::kShow;
+  int fps = 60;
+  int width = 1280;
+  int height = 720;
+  std::optional<int32_t> fromMs;  // music time; default: the scene's start
+  std::optional<int32_t> toMs;    // music time; default: the scene's end
+  std::string framesDir;          // "": no PNG frames
+  std::string outFile;            // "": no video
+  std::string sheetFile;          // "": no contact sheet
+};
+
+struct ParseResult {
+  Options options;
+  bool help = false;
+  std::string error;  // empty when the command line is good
+};
+
+// Reads the arguments after the program name. "--name value" and
+// "--name=value" are both accepted; a repeated option takes its last value.
+ParseResult ParseOptions(const std::vector<std::string>& args);
+
+// The --help text.
+std::string UsageText();
+
+// "m:ss.d" (minutes, two digits of seconds below 60, a point, one digit) as
+// milliseconds; nothing for any other text.
+std::optional<int32_t> ReadMusicTime(std::string_view text);
+// Milliseconds as "m:ss.d" (tenths rounded down).
+std::string FormatMusicTime(int32_t ms);
+
+// The container ffmpeg is told to write for an output name ("mp4" for
+// "show.mp4"); nothing for an extension it is not offered for.
+std::optional<std::string> VideoFormatFor(std::string_view path);
+
+// The window of a scene in music time.
+struct SceneWindow {
+  int32_t startMs = 0;
+  int32_t endMs = 0;
+};
+SceneWindow WindowOf(Scene scene);
+const char* SceneName(Scene scene);
+
+// Which frames a capture makes and which it keeps.
+struct FramePlan {
+  int fps = 60;
+  int32_t originMs = 0;   // music time of frame 0
+  int64_t firstFrame = 0;  // first frame kept
+  int64_t endFrame = 0;    // one past the last frame kept
+  int64_t count() const { return endFrame - firstFrame; }
+  // Music time of frame k, in whole milliseconds (rounded down).
+  int32_t MusicTimeMs(int64_t k) const;
+  // Show time of frame k (ms since frame 0), rounded down: what the show's clock reads.
+  int32_t ShowTimeMs(int64_t k) const;
+  // The frame of the contact sheet's cell `cell`: one per second from the first kept frame.
+  int64_t SheetFrame(int64_t cell) const;
+  int64_t SheetCells() const;
+};
+FramePlan PlanFrames(const Options& options);
+
+// Exit statuses of the capture program (the production's own fixed statuses,
+// 1, 2, 99, 251 and 252, can still end it while it loads).
+constexpr int kExitUsage = 64;        // a bad command line
+constexpr int kExitFailed = 70;       // the capture or the encoder failed
+constexpr int kExitUnavailable = 69;  // ffmpeg is missing
+constexpr int kExitCannotCreate = 73; // an output cannot be written
+
+}  // namespace VantorGL::capture

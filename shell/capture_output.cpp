@@ -1,0 +1,379 @@
+#include "shell/capture_output.h"
+
+#include <fcntl.h>
+#include <png.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+namespace VantorGL::capture {
+namespace {
+
+std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+// Temporary files and encoder processes alive now, for the exit handler: a
+// fixed-status exit of the production (std::exit) skips the destructors.
+struct Pending {
+  std::set<std::string> files;
+  std::set<pid_t> encoders;
+};
+Pending& ThePending() {
+  static Pending* pending = new Pending;  // never destroyed: the exit handler runs late
+  return *pending;
+}
+void CleanUpAtExit() {
+  Pending& p = ThePending();
+  for (pid_t pid : p.encoders) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  for (const std::string& f : p.files) unlink(f.c_str());
+  p.encoders.clear();
+  p.files.clear();
+}
+void RegisterExitHandler() {
+  static const bool registered = [] { return std::atexit(CleanUpAtExit) == 0; }();
+  (void)registered;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Digits, ':' and '.' as 3 x 5 cells, one row per 3 bits (top row first).
+const uint8_t* Glyph(char c) {
+  static const uint8_t kDigits[10][5] = {
+      {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
+      {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 2, 2}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7}};
+  static const uint8_t kColon[5] = {0, 2, 0, 2, 0};
+  static const uint8_t kPoint[5] = {0, 0, 0, 0, 2};
+  if (c >= '0' && c <= '9') return kDigits[c - '0'];
+  if (c == ':') return kColon;
+  if (c == '.') return kPoint;
+  return nullptr;
+}
+
+void DrawText(Picture& p, int x, int y, const std::string& text, int scale, uint8_t grey) {
+  for (char c : text) {
+    const uint8_t* rows = Glyph(c);
+    if (rows) {
+      for (int r = 0; r < 5; ++r)
+        for (int col = 0; col < 3; ++col) {
+          if (!(rows[r] & (4 >> col))) continue;
+          for (int dy = 0; dy < scale; ++dy)
+            for (int dx = 0; dx < scale; ++dx) {
+              const int px = x + col * scale + dx, py = y + r * scale + dy;
+              if (px < 0 || py < 0 || px >= p.width || py >= p.height) continue;
+              uint8_t* q = &p.rgb[(static_cast<size_t>(py) * p.width + px) * 3];
+              q[0] = q[1] = q[2] = grey;
+            }
+        }
+    }
+    x += 4 * scale;
+  }
+}
+
+}  // namespace
+
+bool WritePng(const std::string& path, const Picture& picture, int level, std::string* error) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    *error = SystemError("cannot write " + path);
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = png && info;
+  if (ok && setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, f);
+    png_set_compression_level(png, level);
+    // One filter for every row: as small, and much faster than trying all five.
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < picture.height; ++y)
+      png_write_row(png, const_cast<png_bytep>(&picture.rgb[static_cast<size_t>(y) * picture.width * 3]));
+    png_write_end(png, info);
+  } else {
+    ok = false;
+  }
+  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+  const bool flushed = std::fflush(f) == 0;
+  const bool closed = std::fclose(f) == 0;
+  if (!ok || !flushed || !closed) {
+    *error = ok ? SystemError("cannot write " + path) : "cannot encode " + path;
+    return false;
+  }
+  return true;
+}
+
+std::string FindProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : "";
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string dir = dirs.substr(start, end - start);
+    if (dir.empty()) dir = ".";
+    const std::string candidate = dir + "/" + name;
+    struct stat st {};
+    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    start = end + 1;
+  }
+  return "";
+}
+
+bool MakeDirectories(const std::string& dir, std::string* error) {
+  if (dir.empty()) return true;
+  std::string partial;
+  size_t pos = 0;
+  while (pos != std::string::npos) {
+    pos = dir.find('/', pos + 1);
+    partial = dir.substr(0, pos);
+    if (partial.empty()) continue;
+    if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) {
+      *error = SystemError("cannot make the directory " + partial);
+      return false;
+    }
+  }
+  struct stat st {};
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    *error = dir + " is not a directory";
+    return false;
+  }
+  return true;
+}
+
+PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
+  tempPath_ = DirectoryOf(finalPath_) + "/." + BaseName(finalPath_) + ".part-" + std::to_string(getpid());
+  RegisterExitHandler();
+  ThePending().files.insert(tempPath_);
+}
+
+PendingFile::~PendingFile() { Discard(); }
+
+bool PendingFile::Commit(std::string* error) {
+  if (!pending_) return true;
+  if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+    *error = SystemError("cannot rename " + tempPath_ + " to " + finalPath_);
+    Discard();
+    return false;
+  }
+  pending_ = false;
+  ThePending().files.erase(tempPath_);
+  return true;
+}
+
+void PendingFile::Discard() {
+  if (!pending_) return;
+  unlink(tempPath_.c_str());
+  ThePending().files.erase(tempPath_);
+  pending_ = false;
+}
+
+bool FrameDirectory::Open(const std::string& dir, std::string* error) {
+  dir_ = dir;
+  return MakeDirectories(dir, error);
+}
+
+std::string FrameDirectory::FileName(int64_t frame) {
+  char name[32];
+  std::snprintf(name, sizeof name, "frame_%06lld.png", static_cast<long long>(frame));
+  return name;
+}
+
+bool FrameDirectory::Write(int64_t frame, const Picture& picture, std::string* error) {
+  PendingFile file(dir_ + "/" + FileName(frame));
+  // Level 1: frames are many and large; the time goes into the next frame instead.
+  return WritePng(file.path(), picture, 1, error) && file.Commit(error);
+}
+
+VideoEncoder::~VideoEncoder() { Abort(); }
+
+bool VideoEncoder::Start(const Settings& s, std::string* error) {
+  settings_ = s;
+  file_ = std::make_unique<PendingFile>(s.path);
+  char seconds[64];
+  std::snprintf(seconds, sizeof seconds, "%.6f", static_cast<double>(s.frames) / s.fps);
+  char musicStart[32];
+  std::snprintf(musicStart, sizeof musicStart, "%.3f", s.musicStartMs / 1000.0);
+
+  std::vector<std::string>& c = command_;
+  c = {s.ffmpeg, "-hide_banner", "-loglevel", "error", "-nostats", "-y",
+       "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
+       std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate", std::to_string(s.fps),
+       "-i", "pipe:0"};
+  if (!s.music.empty()) c.insert(c.end(), {"-ss", musicStart, "-t", seconds, "-i", s.music});
+  c.insert(c.end(), {"-map", "0:v:0"});
+  if (!s.music.empty()) c.insert(c.end(), {"-map", "1:a:0"});
+  // 4:2:0 colour needs even sides.
+  if (s.width % 2 || s.height % 2) c.insert(c.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2"});
+  c.insert(c.end(), {"-c:v", "libx264", "-preset", "fast", "-crf", "18", "-pix_fmt", "yuv420p"});
+  if (!s.music.empty()) c.insert(c.end(), {"-c:a", "aac", "-b:a", "192k", "-af", "apad"});
+  // The same command writes the same bytes: no dates or version strings.
+  c.insert(c.end(), {"-t", seconds, "-map_metadata", "-1", "-fflags", "+bitexact", "-flags:v", "+bitexact",
+                     "-flags:a", "+bitexact"});
+  if (s.format == "mp4" || s.format == "mov") c.insert(c.end(), {"-movflags", "+faststart"});
+  c.insert(c.end(), {"-f", s.format, file_->path()});
+
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    *error = SystemError("cannot make a pipe to ffmpeg");
+    return false;
+  }
+  std::vector<char*> argv;
+  for (std::string& a : c) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ < 0) {
+    *error = SystemError("cannot start ffmpeg");
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
+  if (pid_ == 0) {
+    // A group of its own: Ctrl-C on the terminal is ours to handle, not ffmpeg's.
+    setpgid(0, 0);
+    signal(SIGPIPE, SIG_DFL);
+    dup2(fds[0], 0);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  ThePending().encoders.insert(pid_);
+  close(fds[0]);
+  pipe_ = fds[1];
+  return true;
+}
+
+bool VideoEncoder::Write(const Picture& picture, std::string* error) {
+  if (pipe_ < 0) {
+    *error = "ffmpeg is not running";
+    return false;
+  }
+  if (!WriteAll(pipe_, picture.rgb.data(), picture.rgb.size())) {
+    *error = "ffmpeg stopped taking frames (see its message above)";
+    return false;
+  }
+  return true;
+}
+
+bool VideoEncoder::Finish(std::string* error) {
+  if (pid_ < 0) {
+    *error = "ffmpeg is not running";
+    return false;
+  }
+  close(pipe_);
+  pipe_ = -1;
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  ThePending().encoders.erase(pid_);
+  pid_ = -1;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    *error = WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "ffmpeg could not be run"
+                                                              : "ffmpeg failed (see its message above)";
+    file_->Discard();
+    return false;
+  }
+  return file_->Commit(error);
+}
+
+void VideoEncoder::Abort() {
+  if (pipe_ >= 0) close(pipe_);
+  pipe_ = -1;
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    ThePending().encoders.erase(pid_);
+    pid_ = -1;
+  }
+  if (file_) file_->Discard();
+}
+
+void ContactSheet::Begin(int width, int height, int64_t cells) {
+  thumbWidth_ = std::min(width, 240);
+  thumbHeight_ = std::max(1, (height * thumbWidth_ + width / 2) / width);
+  columns_ = static_cast<int>(std::clamp<int64_t>(cells, 1, kColumnsMax));
+  const int rows = static_cast<int>(std::max<int64_t>(1, (cells + columns_ - 1) / columns_));
+  sheet_.width = kGap + columns_ * (thumbWidth_ + kGap);
+  sheet_.height = kGap + rows * (thumbHeight_ + kLabelHeight + kGap);
+  sheet_.rgb.assign(static_cast<size_t>(sheet_.width) * sheet_.height * 3, 0);
+  for (size_t i = 0; i < sheet_.rgb.size(); i += 3) {
+    sheet_.rgb[i] = 24;
+    sheet_.rgb[i + 1] = 24;
+    sheet_.rgb[i + 2] = 28;
+  }
+}
+
+void ContactSheet::Add(int64_t cell, const Picture& frame, int32_t musicTimeMs) {
+  const int col = static_cast<int>(cell % columns_);
+  const int row = static_cast<int>(cell / columns_);
+  const int x0 = kGap + col * (thumbWidth_ + kGap);
+  const int y0 = kGap + row * (thumbHeight_ + kLabelHeight + kGap);
+  if (y0 + thumbHeight_ + kLabelHeight > sheet_.height) return;
+  // Each cell pixel is the mean of the frame pixels it covers.
+  for (int ty = 0; ty < thumbHeight_; ++ty) {
+    const int sy0 = ty * frame.height / thumbHeight_;
+    const int sy1 = std::max(sy0 + 1, (ty + 1) * frame.height / thumbHeight_);
+    for (int tx = 0; tx < thumbWidth_; ++tx) {
+      const int sx0 = tx * frame.width / thumbWidth_;
+      const int sx1 = std::max(sx0 + 1, (tx + 1) * frame.width / thumbWidth_);
+      uint32_t sum[3] = {0, 0, 0};
+      for (int sy = sy0; sy < sy1; ++sy) {
+        const uint8_t* p = &frame.rgb[(static_cast<size_t>(sy) * frame.width + sx0) * 3];
+        for (int sx = sx0; sx < sx1; ++sx, p += 3) {
+          sum[0] += p[0];
+          sum[1] += p[1];
+          sum[2] += p[2];
+        }
+      }
+      const uint32_t n = static_cast<uint32_t>((sy1 - sy0) * (sx1 - sx0));
+      uint8_t* q = &sheet_.rgb[(static_cast<size_t>(y0 + ty) * sheet_.width + x0 + tx) * 3];
+      for (int c = 0; c < 3; ++c) q[c] = static_cast<uint8_t>((sum[c] + n / 2) / n);
+    }
+  }
+  char label[32];
+  std::snprintf(label, sizeof label, "%d:%02d.%d", musicTimeMs / 60000, (musicTimeMs / 1000) % 60,
+                (musicTimeMs / 100) % 10);
+  DrawText(sheet_, x0, y0 + thumbHeight_ + 2, label, 2, 200);
+}
+
+bool ContactSheet::Write(const std::string& path, std::string* error) {
+  PendingFile file(path);
+  return WritePng(file.path(), sheet_, 6, error) && file.Commit(error);
+}
+
+}  // namespace VantorGL::capture
