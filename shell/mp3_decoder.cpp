@@ -104,12 +104,13 @@ std::optional<DecodedAudio> DecodeMp3(const uint8_t* data, size_t size, int rate
   }
   out.samples.resize(out.samples.size() / 2 * 2);
   if (out.samples.empty()) return std::nullopt;
-  // Damaged frames can decode to NaN or huge values; never hand those to the mixer.
+  // Damaged frames can decode to NaN or huge values, and interpolating a
+  // pathological signal overshoots; hand the mixer nothing beyond full scale.
   for (float& v : out.samples) {
     if (!std::isfinite(v)) v = 0.0f;
-    v = std::clamp(v, -1.0f, 1.0f);
   }
   if (out.sourceRate != rate) out.samples = ResampleStereo(out.samples, out.sourceRate, rate);
+  for (float& v : out.samples) v = std::clamp(v, -1.0f, 1.0f);
   out.frames = static_cast<int64_t>(out.samples.size() / 2);
   if (out.frames == 0) return std::nullopt;
   return out;
