@@ -34,9 +34,43 @@ std::string_view NumberStart(std::string_view text) {
   return text;
 }
 
+// Plain decimals ("-65.8677") of few digits are exact as integer over power of ten, and
+// one division of exact operands rounds correctly: the common case without from_chars.
+// Returns false to leave anything else (exponents, long mantissas) to from_chars.
+template <class T>
+bool ReadPlainDecimal(std::string_view text, T& out) {
+  constexpr int kMaxDigits = sizeof(T) == 4 ? 7 : 15;  // mantissa below 2^24 or 2^53
+  static constexpr T kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  i += negative;
+  uint64_t mantissa = 0;
+  int digits = 0, fraction = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      mantissa = mantissa * 10 + uint64_t(c - '0');
+      ++digits;
+      fraction += point;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0 || digits > kMaxDigits) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) return false;
+  const T value = static_cast<T>(mantissa) / kPow10[fraction];
+  out = negative ? -value : value;
+  return true;
+}
+
 template <class T>
 bool ReadFloating(std::string_view text, T& out) {
   text = NumberStart(text);
+  if (ReadPlainDecimal(text, out)) return true;
   // Digits or a point must follow the sign: streams read no "inf" or "nan".
   const size_t first = (!text.empty() && text[0] == '-') ? 1 : 0;
   if (text.size() <= first) return false;

@@ -1,6 +1,13 @@
 #include "scenedata/ase_loader.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "shell/debug_system.h"
 #include "shell/exit.h"
@@ -15,53 +22,205 @@ constexpr std::string_view kTrackSource = "cFileLoader_ASE - Loading objects: ";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// The next ":"-separated token of `rest`; the last token is the whole remainder.
-std::string_view NextToken(std::string_view& rest) {
-  const size_t colon = rest.find(':');
-  std::string_view token = rest.substr(0, colon);
-  rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
-  return token;
+constexpr uint64_t kEveryByte = 0x0101010101010101ull;
+constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+
+// The high bit of each byte of `word` that equals `c`, and no other bit.
+inline uint64_t BytesEqual(uint64_t word, char c) {
+  const uint64_t y = word ^ (kEveryByte * static_cast<uint8_t>(c));
+  return ~(((y & kLow7) + kLow7) | y | kLow7);
 }
 
-// The scene's frame timing as read so far.
+// One physical line, normalised where it stands in the buffer.
+struct ScannedLine {
+  char* text;        // the stored text is [text, textEnd)
+  char* textEnd;
+  size_t rawLength;  // characters of the physical line; a CR before its LF not counted
+  char* next;        // where the following line starts
+};
+
+// Normalises the line that starts at `begin` (and ends at the next LF or at `limit`)
+// in place. The text never outgrows the raw line, so the output can overwrite the
+// input as the scan goes.
+ScannedLine NormaliseNextLine(char* begin, char* limit) {
+  char* p = begin;
+  while (p < limit && IsBlank(*p)) ++p;  // blanks before the first '*' always go
+  char* text = begin;
+  char* out = begin;
+  bool started = false, inQuotes = false;
+  if (p < limit && *p == '*') {
+    // The usual export line: a '*', a keyword, values. Until another '*', a quote or
+    // the line's end turns up, blanks become ':' eight bytes at a time and nothing moves.
+    started = true;
+    text = ++p;
+#if defined(__SSE2__)
+    const __m128i star = _mm_set1_epi8('*'), quote = _mm_set1_epi8('"'), cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n'), space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t');
+    const __m128i colon = _mm_set1_epi8(':');
+    while (limit - p >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const unsigned stop = unsigned(_mm_movemask_epi8(_mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi8(v, star), _mm_cmpeq_epi8(v, quote)), _mm_cmpeq_epi8(v, cr))));
+      const unsigned newline = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+      const __m128i blanks = _mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, tab));
+      if (newline) {
+        // Only the bytes before the LF belong to this line. They are changed one by
+        // one: a 16-byte store reaching into the next line would stall that line's
+        // first load.
+        const int length = std::countr_zero(newline);
+        if (stop & ((1u << length) - 1)) break;
+        for (unsigned m = unsigned(_mm_movemask_epi8(blanks)) & ((1u << length) - 1); m; m &= m - 1)
+          p[std::countr_zero(m)] = ':';
+        p += length;
+        return {text, p, size_t(p - begin), p + 1};
+      }
+      if (stop) break;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                       _mm_or_si128(_mm_andnot_si128(blanks, v), _mm_and_si128(blanks, colon)));
+      p += 16;
+    }
+#endif
+    while (limit - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      uint64_t stop = BytesEqual(word, '*') | BytesEqual(word, '"') | BytesEqual(word, '\r');
+      const uint64_t newline = BytesEqual(word, '\n');
+      uint64_t keep = ~uint64_t{0};  // the bytes of this word that belong to the line
+      size_t length = 8;
+      if (newline) {
+        if constexpr (std::endian::native != std::endian::little) break;
+        length = size_t(std::countr_zero(newline)) / 8;  // bytes before the first LF
+        keep = length ? ~uint64_t{0} >> (64 - 8 * length) : 0;
+        stop &= keep;
+      }
+      if (stop) break;
+      const uint64_t blanks = (BytesEqual(word, ' ') | BytesEqual(word, '\t')) & keep;
+      if (blanks) {
+        const uint64_t mask = (blanks >> 7) * 0xFF;
+        word = (word & ~mask) | (kEveryByte * static_cast<uint8_t>(':') & mask);
+        std::memcpy(p, &word, 8);
+      }
+      p += length;
+      if (newline) return {text, p, size_t(p - begin), p + 1};
+    }
+    out = p;
+  }
+  bool lastWasCr = false;
+  for (; p < limit; ++p) {
+    const char c = *p;
+    if (c == '\n') break;
+    lastWasCr = c == '\r';
+    if (c == '*') {
+      started = true;
+      continue;
+    }
+    if (c == '"') {
+      // Quotes pair up over the whole line, also those before the first '*' and
+      // around a '*' inside a quoted name.
+      inQuotes = !inQuotes;
+    } else if (IsBlank(c)) {
+      if (!started) continue;
+      if (!inQuotes) {
+        *out++ = ':';
+        continue;
+      }
+    }
+    *out++ = c;
+  }
+  ScannedLine line{text, out, size_t(p - begin), p < limit ? p + 1 : limit};
+  if (p < limit && lastWasCr) {  // a CR before the LF is not part of the line; it was
+    --line.textEnd;              // copied last, so it is the text's last character
+    --line.rawLength;
+  }
+  return line;
+}
+
+const char* FindColon(const char* p, const char* end) {
+  while (p < end && *p != ':') ++p;
+  return p;
+}
+
+// The scene's frame timing as read so far, and what a tick is worth in it.
 struct SceneTiming {
   int32_t value[4] = {0, 0, 0, 0};  // first frame, last frame, frames/s, ticks/frame
   bool read[4] = {false, false, false, false};
+  // D / N of the conversion below, or why there is none.
+  double secondsPerTick = 0;
+  const char* unusable = "the scene timing is not complete";
+
+  void Set(int slot, int32_t v) {
+    value[slot] = v;
+    read[slot] = true;
+    if (!(read[0] && read[1] && read[2] && read[3])) return;
+    const int64_t span = int64_t{value[1]} - value[0];
+    const int64_t ticks = span * value[3];
+    unusable = nullptr;
+    if (value[2] == 0)
+      unusable = "the frame speed is 0";
+    else if (span == 0)
+      unusable = "the first and last frames are equal";
+    else if (value[3] == 0)
+      unusable = "the ticks per frame are 0";
+    else if (span < INT32_MIN || span > INT32_MAX || ticks < INT32_MIN || ticks > INT32_MAX)
+      unusable = "the time does not fit 32 bits";
+    else
+      secondsPerTick = static_cast<double>(span) / static_cast<double>(value[2]) /
+                       static_cast<double>(ticks);
+  }
+
+  // Ticks to milliseconds: D = (L - F) / S seconds, N = (L - F) * T ticks,
+  // P = tick * 1000, ms = D / N * P truncated. Where that cannot be computed (timing
+  // not all read yet, a division by zero, a product beyond 32 bits) `why` says so.
+  bool ToMs(int32_t tick, int32_t& ms, const char*& why) const {
+    if (unusable) {
+      why = unusable;
+      return false;
+    }
+    const int64_t product = int64_t{tick} * 1000;
+    const double result = secondsPerTick * static_cast<double>(product);
+    if (product < INT32_MIN || product > INT32_MAX || !(result > -2147483649.0) ||
+        !(result < 2147483648.0)) {
+      why = "the time does not fit 32 bits";
+      return false;
+    }
+    ms = static_cast<int32_t>(result);
+    return true;
+  }
 };
 
-// Ticks to milliseconds: D = (L - F) / S seconds, N = (L - F) * T ticks, P = tick * 1000,
-// ms = D / N * P truncated. Where that cannot be computed (timing not all read yet, a
-// division by zero, a product beyond 32 bits) `why` says so and the key is skipped.
-bool TicksToMs(const SceneTiming& timing, int32_t tick, int32_t& ms, const char*& why) {
-  if (!(timing.read[0] && timing.read[1] && timing.read[2] && timing.read[3])) {
-    why = "the scene timing is not complete";
-    return false;
+// Reads the number at the start of a sample's token [p, end) as ReadLeadingNumber does
+// and returns where the token ends: the next ':' or, for the last token, `end`. Plain
+// decimals of few digits are read here directly (an integer over a power of ten is
+// exact and one division rounds correctly); everything else goes the general way.
+template <class T>
+const char* ReadToken(const char* p, const char* end, T& out, bool last) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* q = p;
+  const bool negative = q < end && *q == '-';
+  q += negative;
+  uint64_t mantissa = 0;
+  int digits = 0, fraction = 0;
+  for (; q < end && unsigned(*q - '0') < 10; ++q, ++digits) mantissa = mantissa * 10 + unsigned(*q - '0');
+  if constexpr (std::is_floating_point_v<T>) {
+    if (q < end && *q == '.')
+      for (++q; q < end && unsigned(*q - '0') < 10; ++q, ++digits, ++fraction)
+        mantissa = mantissa * 10 + unsigned(*q - '0');
   }
-  const int64_t first = timing.value[0], last = timing.value[1];
-  const int64_t speed = timing.value[2], ticksPerFrame = timing.value[3];
-  const int64_t span = last - first;
-  const int64_t ticks = span * ticksPerFrame;
-  const int64_t product = int64_t{tick} * 1000;
-  auto fits = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
-  if (speed == 0) {
-    why = "the frame speed is 0";
-  } else if (span == 0) {
-    why = "the first and last frames are equal";
-  } else if (ticksPerFrame == 0) {
-    why = "the ticks per frame are 0";
-  } else if (!fits(span) || !fits(ticks) || !fits(product)) {
-    why = "the time does not fit 32 bits";
-  } else {
-    const double seconds = static_cast<double>(span) / static_cast<double>(speed);
-    const double result =
-        seconds / static_cast<double>(ticks) * static_cast<double>(product);
-    if (result > -2147483649.0 && result < 2147483648.0) {
-      ms = static_cast<int32_t>(result);
-      return true;
+  const bool clean = last ? (q == end || (*q != 'e' && *q != 'E')) : (q == end || *q == ':');
+  if (digits > 0 && digits <= (std::is_floating_point_v<T> ? 15 : 9) && clean) {
+    if constexpr (std::is_floating_point_v<T>) {
+      const double value = static_cast<double>(static_cast<int64_t>(mantissa)) / kPow10[fraction];
+      out = negative ? -value : value;
+    } else {
+      const int32_t value = static_cast<int32_t>(mantissa);
+      out = negative ? -value : value;
     }
-    why = "the time does not fit 32 bits";
+    return last ? end : q;
   }
-  return false;
+  const char* tokenEnd = last ? end : FindColon(p, end);
+  ReadLeadingNumber(std::string_view(p, size_t(tokenEnd - p)), out);
+  return tokenEnd;
 }
 
 }  // namespace
@@ -99,159 +258,203 @@ int32_t cFileLoader_ASE::MatchKeyword(std::string_view key) const {
   return -1;
 }
 
+void TextLines::Replace(size_t i, std::string_view text) {
+  spans[i] = {replacements.size(), static_cast<uint32_t>(text.size()), true};
+  replacements.append(text);
+}
+
+namespace {
+
+// Normalises the lines of `bytes` into `lines` (the bytes become, or extend, its
+// buffer) and hands each new line's index to `onLine` as soon as it is stored.
+template <class OnLine>
+void ReadInto(TextLines& lines, std::vector<uint8_t>&& bytes, OnLine&& onLine) {
+  size_t start = 0;
+  if (lines.buffer.empty()) {
+    lines.buffer = std::move(bytes);
+  } else {
+    start = lines.buffer.size();
+    lines.buffer.insert(lines.buffer.end(), bytes.begin(), bytes.end());
+  }
+  char* const base = reinterpret_cast<char*>(lines.buffer.data());
+  char* const limit = base + lines.buffer.size();
+  lines.spans.reserve(lines.spans.size() + (lines.buffer.size() - start) / 32);
+  size_t lineNumber = 0;
+  for (char* p = base + start; p < limit;) {
+    const ScannedLine line = NormaliseNextLine(p, limit);
+    ++lineNumber;
+    if (line.rawLength > kMaxTextLine) {
+      cDebugSystem::Instance().Log(kSource, "line " + std::to_string(lineNumber) +
+                                                " is longer than 127 characters; reading stops there");
+      break;
+    }
+    lines.spans.push_back(
+        {size_t(line.text - base), static_cast<uint32_t>(line.textEnd - line.text), false});
+    onLine(lines.size() - 1);
+    p = line.next;
+  }
+}
+
+}  // namespace
+
+// The parse, one stored line at a time, with the state that lives for one parse.
+class cFileLoader_ASE::LineParser {
+ public:
+  explicit LineParser(cFileLoader_ASE& loader) : loader_(loader) {}
+  void Line(size_t index);
+
+ private:
+  cFileLoader_ASE& loader_;
+  SceneTiming timing_;
+  // The numbers of the latest sample; one that does not read keeps its last value.
+  int32_t tick_ = 0;
+  double a_ = 0, b_ = 0, c_ = 0, d_ = 0;
+};
+
+void cFileLoader_ASE::LineParser::Line(size_t index) {
+  cFileLoader_ASE& l = loader_;
+  bool& sceneOpen = l.keywords[kScene].open;
+  bool& cameraOpen = l.keywords[kCameraObject].open;
+  bool& animationOpen = l.keywords[kTmAnimation].open;
+  bool& positionTrack = l.keywords[kControlPosTrack].open;
+  bool& rotationTrack = l.keywords[kControlRotTrack].open;
+
+  const std::string_view line = l.lines[index];
+  const char* const lineEnd = line.data() + line.size();
+  const char* const colon = FindColon(line.data(), lineEnd);
+  const std::string_view key(line.data(), size_t(colon - line.data()));
+  const std::string_view value =
+      colon == lineEnd ? std::string_view() : std::string_view(colon + 1, size_t(lineEnd - colon - 1));
+  int32_t id = l.MatchKeyword(key);
+  if (id < 0) return;  // no flag and no action depends on an unknown key
+
+  if (id == kScene) sceneOpen = true;
+  if (id == kCameraObject) cameraOpen = true;
+
+  if (sceneOpen) {
+    if (id >= kSceneFirstFrame && id <= kSceneTicksPerFrame) {
+      int32_t number = 0;
+      if (ReadLeadingNumber(value, number)) timing_.Set(id - kSceneFirstFrame, number);
+    } else if (id == kClose) {
+      sceneOpen = false;
+    }
+  }
+
+  if (!cameraOpen) return;
+  if (id == kTmAnimation) animationOpen = true;
+  if (!animationOpen) return;
+
+  bool checked = false;
+  auto addSample = [&](bool rotation) {
+    // Tokens split at ':' from the left; the last one is the whole remainder.
+    const char* p = value.data();
+    const char* const end = p + value.size();
+    auto token = [&](auto& number, bool last) {
+      const char* tokenEnd = ReadToken(p, end, number, last);
+      p = tokenEnd < end ? tokenEnd + 1 : end;
+    };
+    token(tick_, false);
+    token(a_, false);
+    token(b_, false);
+    token(c_, !rotation);
+    if (rotation) token(d_, true);  // the angle: read, not stored
+    l.currentObject.SetName(l.currentName);
+    int32_t ms = 0;
+    const char* why = "";
+    if (!timing_.ToMs(tick_, ms, why)) {
+      cDebugSystem::Instance().Log(kSource,
+                                   "line " + std::to_string(index + 1) + ": sample skipped, " + why);
+      return;
+    }
+    if (rotation)
+      l.currentObject.AddKey(ms, a_ * kDegreesPerRadian, b_ * kDegreesPerRadian,
+                             c_ * kDegreesPerRadian);
+    else
+      l.currentObject.AddKey(ms, a_, c_, -b_);  // Z-up (x, y, z) to Y-up (x, z, -y)
+  };
+  auto finishTrack = [&](bool& trackOpen) {
+    trackOpen = false;
+    cDebugSystem::Instance().Log(kTrackSource, l.currentName);
+    if (positionTrack || rotationTrack) {
+      l.objects.push_back(l.currentObject);  // the other open track goes on adding to it
+    } else {  // nothing adds to it before the next track replaces it
+      l.objects.push_back(std::move(l.currentObject));
+      l.currentObject = AnimatedObject();
+    }
+    id = -1;
+    checked = true;
+  };
+
+  switch (id) {
+    case kNodeName:
+      l.currentName =
+          value.size() < 2 ? std::string() : std::string(value.substr(1, value.size() - 2));
+      break;
+    case kControlPosTrack:
+      l.currentObject = AnimatedObject();
+      positionTrack = true;
+      break;
+    case kControlRotTrack:
+      l.currentObject = AnimatedObject();
+      rotationTrack = true;
+      l.currentName += ".Rotation";
+      break;
+    default:
+      break;
+  }
+  if (positionTrack) {
+    if (id == kControlPosSample) addSample(false);
+    if (id == kClose) finishTrack(positionTrack);
+  }
+  if (rotationTrack) {
+    if (id == kControlRotSample) addSample(true);
+    if (id == kClose) finishTrack(rotationTrack);
+  }
+  if (id == kClose) {  // a brace that no track took ends the animation block
+    animationOpen = false;
+    checked = true;
+  }
+  if (checked) l.lines.Replace(index, "checked" + std::string(line.substr(1)));
+}
+
 void cFileLoader_ASE::Load(const std::string& filePath) {
   path = filePath;
-  const auto bytes = ReadFileBytes(path);
+  auto bytes = ReadFileBytes(path);
   if (!bytes) {
     cDebugSystem::Instance().Log(kSource, "cannot open " + path + ", no objects read");
     return;
   }
-  LoadText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+  LoadBytes(std::move(*bytes));
 }
 
 void cFileLoader_ASE::LoadText(std::string_view text) {
-  ReadLines(text);
-  Parse();
+  LoadBytes(std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+void cFileLoader_ASE::LoadBytes(std::vector<uint8_t>&& bytes) {
+  // Each line is parsed as soon as it is stored, while it is still in the cache; the
+  // outcome is that of reading every line first and parsing them afterwards.
+  LineParser parser(*this);
+  ReadInto(lines, std::move(bytes), [&](size_t index) { parser.Line(index); });
 }
 
 void cFileLoader_ASE::ReadLines(std::string_view text) {
-  const size_t tooLong = ForEachTextLine(text, [this](std::string_view raw) {
-    lines.emplace_back();
-    NormaliseLine(raw, lines.back());
-  });
-  if (tooLong)
-    cDebugSystem::Instance().Log(kSource, "line " + std::to_string(tooLong) +
-                                              " is longer than 127 characters; reading stops there");
+  ReadLines(std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+void cFileLoader_ASE::ReadLines(std::vector<uint8_t>&& bytes) {
+  ReadInto(lines, std::move(bytes), [](size_t) {});
 }
 
 std::string cFileLoader_ASE::NormaliseLine(std::string_view raw) {
-  std::string out;
-  NormaliseLine(raw, out);
-  return out;
-}
-
-void cFileLoader_ASE::NormaliseLine(std::string_view raw, std::string& out) {
-  out.clear();
-  out.reserve(raw.size());
-  bool started = false, inQuotes = false;
-  for (const char c : raw) {
-    if (c == '*') {
-      started = true;
-    } else if (c == '"') {
-      // Quotes pair up over the whole line, also those before the first "*" and
-      // around a "*" inside a quoted name.
-      inQuotes = !inQuotes;
-      out.push_back(c);
-    } else if (IsBlank(c)) {
-      if (started) out.push_back(inQuotes ? c : ':');
-    } else {
-      out.push_back(c);
-    }
-  }
+  std::string copy(raw);
+  const ScannedLine line = NormaliseNextLine(copy.data(), copy.data() + copy.size());
+  return std::string(line.text, size_t(line.textEnd - line.text));
 }
 
 void cFileLoader_ASE::Parse() {
-  SceneTiming timing;
-  // The numbers of the latest sample; one that does not read keeps its last value.
-  int32_t tick = 0;
-  double a = 0, b = 0, c = 0, d = 0;
-
-  bool& sceneOpen = keywords[kScene].open;
-  bool& cameraOpen = keywords[kCameraObject].open;
-  bool& animationOpen = keywords[kTmAnimation].open;
-  bool& positionTrack = keywords[kControlPosTrack].open;
-  bool& rotationTrack = keywords[kControlRotTrack].open;
-
-  for (size_t index = 0; index < lines.size(); ++index) {
-    const std::string_view line = lines[index];
-    const size_t colon = line.find(':');
-    const std::string_view key = line.substr(0, colon);
-    const std::string_view value =
-        colon == std::string_view::npos ? std::string_view() : line.substr(colon + 1);
-    int32_t id = MatchKeyword(key);
-    if (id < 0) continue;  // no flag and no action depends on an unknown key
-
-    if (id == kScene) sceneOpen = true;
-    if (id == kCameraObject) cameraOpen = true;
-
-    if (sceneOpen) {
-      if (id >= kSceneFirstFrame && id <= kSceneTicksPerFrame) {
-        const int slot = id - kSceneFirstFrame;
-        if (ReadLeadingNumber(value, timing.value[slot])) timing.read[slot] = true;
-      } else if (id == kClose) {
-        sceneOpen = false;
-      }
-    }
-
-    if (!cameraOpen) continue;
-    if (id == kTmAnimation) animationOpen = true;
-    if (!animationOpen) continue;
-
-    bool checked = false;
-    auto addSample = [&](bool rotation) {
-      std::string_view rest = value;
-      ReadLeadingNumber(NextToken(rest), tick);
-      ReadLeadingNumber(NextToken(rest), a);
-      ReadLeadingNumber(NextToken(rest), b);
-      if (rotation) {
-        ReadLeadingNumber(NextToken(rest), c);
-        ReadLeadingNumber(rest, d);  // the angle: read, not stored
-      } else {
-        ReadLeadingNumber(rest, c);
-      }
-      currentObject.SetName(currentName);
-      int32_t ms = 0;
-      const char* why = "";
-      if (!TicksToMs(timing, tick, ms, why)) {
-        cDebugSystem::Instance().Log(
-            kSource, "line " + std::to_string(index + 1) + ": sample skipped, " + why);
-        return;
-      }
-      if (rotation)
-        currentObject.AddKey(ms, a * kDegreesPerRadian, b * kDegreesPerRadian,
-                             c * kDegreesPerRadian);
-      else
-        currentObject.AddKey(ms, a, c, -b);  // Z-up (x, y, z) to Y-up (x, z, -y)
-    };
-    auto finishTrack = [&](bool& trackOpen) {
-      trackOpen = false;
-      cDebugSystem::Instance().Log(kTrackSource, currentName);
-      objects.push_back(currentObject);
-      id = -1;
-      checked = true;
-    };
-
-    switch (id) {
-      case kNodeName:
-        currentName = value.size() < 2 ? std::string()
-                                       : std::string(value.substr(1, value.size() - 2));
-        break;
-      case kControlPosTrack:
-        currentObject = AnimatedObject();
-        positionTrack = true;
-        break;
-      case kControlRotTrack:
-        currentObject = AnimatedObject();
-        rotationTrack = true;
-        currentName += ".Rotation";
-        break;
-      default:
-        break;
-    }
-    if (positionTrack) {
-      if (id == kControlPosSample) addSample(false);
-      if (id == kClose) finishTrack(positionTrack);
-    }
-    if (rotationTrack) {
-      if (id == kControlRotSample) addSample(true);
-      if (id == kClose) finishTrack(rotationTrack);
-    }
-    if (id == kClose) {  // a brace that no track took ends the animation block
-      animationOpen = false;
-      checked = true;
-    }
-    if (checked) lines[index].replace(0, 1, "checked");
-  }
+  LineParser parser(*this);
+  for (size_t index = 0; index < lines.size(); ++index) parser.Line(index);
 }
 
 const AnimatedObject* cFileLoader_ASE::FindObject(std::string_view name) const {

@@ -9,6 +9,7 @@
 // Owned by the resource registry, loaded once, then queried by name; main thread
 // only. Not done here: nothing evaluates a track between its keys.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,6 +33,32 @@ struct AnimatedObject {
   std::vector<std::array<double, 3>> keyValues = std::vector<std::array<double, 3>>(10);
 };
 
+// The normalised lines of a file, kept back to back in one buffer (one allocation for
+// the whole file rather than one per line). Lines are read as views that stay valid
+// until the next change to the list.
+class TextLines {
+ public:
+  size_t size() const { return spans.size(); }
+  bool empty() const { return spans.empty(); }
+  std::string_view operator[](size_t i) const {
+    const Span& span = spans[i];
+    const char* base = span.replaced ? replacements.data()
+                                     : reinterpret_cast<const char*>(buffer.data());
+    return {base + span.offset, span.length};
+  }
+  // Line i becomes `text`, kept aside so that the file's buffer never has to grow.
+  void Replace(size_t i, std::string_view text);
+
+  struct Span {
+    size_t offset;
+    uint32_t length;
+    bool replaced;  // the text is in `replacements`, not in `buffer`
+  };
+  std::vector<uint8_t> buffer;
+  std::string replacements;
+  std::vector<Span> spans;
+};
+
 class cFileLoader_ASE {
  public:
   // Ids of the keyword table, in its order.
@@ -49,8 +76,10 @@ class cFileLoader_ASE {
   // Reads the file at `path` (through ResolvePath) and parses it. A file that cannot
   // be opened is logged and yields no objects.
   void Load(const std::string& path);
-  // The same over text already in memory: ReadLines, then Parse.
+  // The same over text already in memory, and over a file's bytes (which become the
+  // lines' buffer). The outcome is that of ReadLines followed by Parse.
   void LoadText(std::string_view text);
+  void LoadBytes(std::vector<uint8_t>&& bytes);
 
   // The first object named exactly `name`. Ends the process with status 2 when there
   // is none. The reference lives as long as the loader and until the next load.
@@ -62,12 +91,13 @@ class cFileLoader_ASE {
   // appends it to `lines`. A line longer than kMaxTextLine ends the reading there with
   // one log line; the lines before it are kept.
   void ReadLines(std::string_view text);
+  // The same over a file's bytes, which become the lines' buffer.
+  void ReadLines(std::vector<uint8_t>&& bytes);
   // One raw line to its stored form: every "*" removed; blanks (space, tab) before
   // the first "*" dropped; after it each blank outside double quotes becomes ":"
   // (one ":" per blank, runs are not merged); blanks inside quotes stay; a line
   // without "*" loses all its blanks.
   static std::string NormaliseLine(std::string_view raw);
-  static void NormaliseLine(std::string_view raw, std::string& out);
   void Parse();
 
   // The keyword id of a key (case-sensitive, whole key); -1 when none.
@@ -76,9 +106,12 @@ class cFileLoader_ASE {
   std::string currentName;
   std::string path;  // the file last given to Load, for messages
   std::vector<PropertyKeyword> keywords;
-  std::vector<std::string> lines;
+  TextLines lines;
   AnimatedObject currentObject;
   std::vector<AnimatedObject> objects;  // one per finished track, in closing order
+
+ private:
+  class LineParser;
 };
 
 }  // namespace VantorGL

@@ -68,6 +68,14 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(std::string_view path, size_t 
   std::FILE* f = std::fopen(resolved.c_str(), "rb");
   if (!f) return std::nullopt;
   std::vector<uint8_t> bytes;
+  // The usual case in one allocation and one read, straight into the result; the loop
+  // below still takes whatever the size did not announce.
+  std::error_code sizeError;
+  const auto expected = fs::file_size(resolved, sizeError);
+  if (!sizeError && expected <= maxBytes) {
+    bytes.resize(expected);
+    bytes.resize(std::fread(bytes.data(), 1, expected, f));
+  }
   uint8_t chunk[65536];
   size_t n;
   bool ok = true;
