@@ -1,0 +1,201 @@
+// The whole production, run as a viewer runs it: the real tessaly in a temporary
+// copy of the stage under a private 1280x720 X server. A full show, its log, the
+// slides on screen at chosen moments, and every fixed exit status.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "scenes/slide_schedule.h"
+#include "tests/support/process.h"
+#include "tests/support/xvfb.h"
+
+using namespace vantor_test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kStartMs = 120000;
+
+class Production : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(xvfb.Start(1280, 720)) << "no Xvfb"; }
+
+  void EditPropertyFile(const std::string& from, const std::string& to) {
+    const std::string path = dir.File("data/default.qelProperty");
+    std::string text = ReadText(path);
+    const size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    std::ofstream(path, std::ios::trunc) << text;
+  }
+
+  ProgramResult Run(std::vector<std::pair<std::string, std::string>> env = {}, int timeoutMs = kStartMs) {
+    return RunProgram({.program = ProgramPath("tessaly"), .workDir = dir.path(), .env = std::move(env)},
+                      timeoutMs);
+  }
+
+  // Answers the message box titled `caption` with Return once it shows, while
+  // the program runs; the program's result.
+  ProgramResult RunAnsweringBox(const std::string& caption,
+                                std::vector<std::pair<std::string, std::string>> env) {
+    Program p;
+    EXPECT_TRUE(p.Start({.program = ProgramPath("tessaly"), .workDir = dir.path(), .env = std::move(env)}));
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kStartMs);
+    boxSeen = false;
+    while (p.Running() && Clock::now() < deadline) {
+      const std::string id = BoxWindow(caption);
+      if (!id.empty()) {
+        boxSeen = true;
+        Shell("xdotool key --window " + id + " Return");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return p.Wait(10000);
+  }
+
+  // SDL's message boxes carry UTF-8 names that xdotool's search misses.
+  static std::string BoxWindow(const std::string& caption) {
+    std::string tree;
+    Shell("xwininfo -root -tree 2>/dev/null", &tree);
+    std::istringstream lines(tree);
+    std::string line;
+    while (std::getline(lines, line)) {
+      if (line.find("\"" + caption + "\"") == std::string::npos) continue;
+      std::istringstream words(line);
+      std::string id;
+      words >> id;
+      if (id.rfind("0x", 0) == 0) return id;
+    }
+    return {};
+  }
+
+  PrivateXvfb xvfb;
+  WorkDir dir = WorkDir::CopyOfStage();
+  bool boxSeen = false;
+};
+
+// The screen scaled to the slides' 1024x768, as RGBA bytes.
+std::vector<uint8_t> Screenshot(const std::string& dir, const std::string& name) {
+  const std::string png = dir + "/" + name + ".png", raw = dir + "/" + name + ".rgba";
+  Shell("import -window root " + png + " && convert " + png + " -resize 1024x768! -depth 8 rgba:" + raw);
+  const std::string bytes = ReadText(raw);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+// Mean colour difference between the screen and slide `n` where the slide is opaque.
+double SlideDistance(const std::string& dir, const std::vector<uint8_t>& screen, int n) {
+  char name[64];
+  std::snprintf(name, sizeof name, "data/Slides/slide%02d.png", n);
+  const std::string raw = dir + "/slide.rgba";
+  Shell("convert " + dir + "/" + name + " -resize 1024x768! -depth 8 rgba:" + raw);
+  const std::string slide = ReadText(raw);
+  if (slide.size() != screen.size() || screen.empty()) return 1e9;
+  double sum = 0;
+  long count = 0;
+  for (size_t i = 0; i < screen.size(); i += 4) {
+    if (static_cast<uint8_t>(slide[i + 3]) < 250) continue;
+    for (int c = 0; c < 3; ++c) sum += std::abs(int(screen[i + c]) - int(static_cast<uint8_t>(slide[i + c])));
+    ++count;
+  }
+  return count ? sum / (3.0 * count) : 1e9;
+}
+
+int LastStamp(const std::string& log, const std::string& text) {
+  int stamp = -1;
+  std::istringstream lines(log);
+  std::string line;
+  while (std::getline(lines, line))
+    if (line.find(text) != std::string::npos) stamp = std::atoi(line.c_str() + 1);
+  return stamp;
+}
+
+}  // namespace
+
+TEST_F(Production, PlaysTheWholeShowInStepWithTheScheduleAndEnds) {
+  Program p;
+  ASSERT_TRUE(p.Start({.program = ProgramPath("tessaly"), .workDir = dir.path()}));
+  ASSERT_TRUE(WaitForFileText(dir.File("debug.log"), "frame loop started", kStartMs))
+      << ReadText(dir.File("debug.log")) << p.Stderr();
+  const auto showStart = Clock::now();
+
+  // Long slides, so a busy machine's slow frames cannot blur the moment.
+  struct Moment {
+    int ms, slide;
+  };
+  for (const Moment m : {Moment{13300, 20}, Moment{35000, 49}}) {
+    ASSERT_EQ(VantorGL::SlideForTime(m.ms, -1), m.slide);
+    std::this_thread::sleep_until(showStart + std::chrono::milliseconds(m.ms));
+    const auto screen = Screenshot(dir.path(), "at" + std::to_string(m.ms));
+    // The scheduled slide, upright, matches clearly better than its neighbours,
+    // the first and the last (a mirrored slide would match none of them).
+    const double right = SlideDistance(dir.path(), screen, m.slide);
+    for (int other : {m.slide - 1, m.slide + 1, 0, 55})
+      EXPECT_LT(right, 0.75 * SlideDistance(dir.path(), screen, other))
+          << "at " << m.ms << " ms slide " << m.slide << " is up, not " << other;
+  }
+
+  const ProgramResult r = p.Wait(kStartMs);
+  const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - showStart).count();
+  ASSERT_TRUE(r.exited) << r.stderrText;
+  EXPECT_EQ(r.status, 0) << r.stderrText;
+  EXPECT_GE(wall, 46500) << "the show lasts 47 s";
+
+  const std::string log = ReadText(dir.File("debug.log"));
+  const std::vector<std::string> order = {
+      "(cDebugSystem) VantorGL engine", "(cPropertySystem) #", "(cResources) Font OK!",
+      "(cResources) 3ds Load OK!",       "(cFileLoader_ASE - Loading objects: ) Camera01",
+      "(cFileLoader_ASE - Loading objects: ) Camera01.Target"};
+  size_t at = 0;
+  for (const std::string& text : order) {
+    const size_t found = log.find(text, at);
+    ASSERT_NE(found, std::string::npos) << "\"" << text << "\" in order in\n" << log;
+    at = found;
+  }
+  const int end = LastStamp(log, "frame loop ended");
+  EXPECT_GE(end, 47000) << log;
+  EXPECT_LE(end, 47000 + 1500) << "at most a few frames after the end\n" << log;
+}
+
+TEST_F(Production, AMissingNameEndsWithStatus2) {
+  EditPropertyFile("NAME \"OverlayI\"", "NAME \"OverlayX\"");
+  const ProgramResult r = Run();
+  ASSERT_TRUE(r.exited);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.stderrText.find("no FILE entry named \"OverlayI\""), std::string::npos) << r.stderrText;
+  const std::string log = ReadText(dir.File("debug.log"));
+  EXPECT_NE(log.find("Font OK!"), std::string::npos);
+  EXPECT_EQ(log.find("3ds Load OK!"), std::string::npos) << "ended before the models";
+}
+
+TEST_F(Production, BrokenPropertyFilesEndWith251And252) {
+  EditPropertyFile("VERSION 1", "VERSION 2");
+  ProgramResult r = Run();
+  ASSERT_TRUE(r.exited) << r.stderrText;
+  EXPECT_EQ(r.status, 251) << r.stderrText;
+
+  EditPropertyFile("VERSION 2", "VERSION 1\nFILE {");
+  r = Run();
+  ASSERT_TRUE(r.exited) << r.stderrText;
+  EXPECT_EQ(r.status, 252) << r.stderrText;
+}
+
+TEST_F(Production, TooOldOpenGLShowsTheMessageAndEndsWithStatus1) {
+  const ProgramResult r = RunAnsweringBox("OpenGL 2.1 not supported", {{"MESA_GL_VERSION_OVERRIDE", "2.0"}});
+  EXPECT_TRUE(boxSeen);
+  ASSERT_TRUE(r.exited) << r.stderrText;
+  EXPECT_EQ(r.status, 1) << r.stderrText;
+  EXPECT_EQ(ReadText(dir.File("debug.log")).find("Font OK!"), std::string::npos) << "nothing else loaded";
+}
+
+TEST_F(Production, NoFramebufferObjectsShowsTheMessageAndEndsWithStatus99) {
+  const ProgramResult r =
+      RunAnsweringBox("Error", {{"MESA_EXTENSION_OVERRIDE", "-GL_EXT_framebuffer_object"}});
+  EXPECT_TRUE(boxSeen);
+  ASSERT_TRUE(r.exited) << r.stderrText;
+  EXPECT_EQ(r.status, 99) << r.stderrText;
+}
