@@ -56,8 +56,10 @@ struct Library {
   Fft fft;
 };
 
+// Never destroyed: the records that free the library are themselves static
+// objects (the application's), destroyed after any function-local static would be.
 Library& Lib() {
-  static Library lib;
+  static Library& lib = *new Library;
   return lib;
 }
 
