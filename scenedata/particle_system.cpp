@@ -14,9 +14,12 @@ namespace VantorGL {
 namespace {
 constexpr int32_t kParticles = 500;
 
-// The generator's pattern: (10 x r) mod n in 32-bit arithmetic, as thousandths.
+// The generator's pattern: (10 x r) mod n in 32-bit arithmetic, as thousandths,
+// with r from 0 to 32767. glibc's rand() runs to 2^31 - 1, where 10 x r would
+// overflow, so only its low 15 bits are taken.
 float RandomThousandths(int32_t modulus) {
-  return static_cast<float>((std::rand() * 10) % modulus) / 1000.0f;
+  const int32_t r = std::rand() & 0x7FFF;
+  return static_cast<float>((r * 10) % modulus) / 1000.0f;
 }
 }  // namespace
 
