@@ -3,9 +3,11 @@
 #include <png.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 
 #include "platform/image_decode.h"
 #include "scenedata/byte_reader.h"
@@ -16,6 +18,135 @@ namespace {
 bool IsPowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
 // ---------------------------------------------------------------------------
+// Resampling: bilinear, separable, fed one source row at a time from the top so
+// a PNG can be stretched while it is read, without a whole-picture copy.
+
+struct Tap {
+  int i0, i1;
+  uint32_t w1;  // weight of i1 out of 256
+};
+
+std::vector<Tap> Taps(int from, int to) {
+  std::vector<Tap> taps(to);
+  const double scale = static_cast<double>(from) / to;
+  for (int i = 0; i < to; ++i) {
+    double s = (i + 0.5) * scale - 0.5;
+    if (s < 0) s = 0;
+    int i0 = static_cast<int>(s);
+    if (i0 > from - 1) i0 = from - 1;
+    const int i1 = std::min(i0 + 1, from - 1);
+    uint32_t w1 = static_cast<uint32_t>(std::lround((s - i0) * 256.0));
+    if (i1 == i0) w1 = 0;
+    taps[i] = {i0, i1, std::min<uint32_t>(w1, 256)};
+  }
+  return taps;
+}
+
+void StretchAcross(const uint8_t* src, int channels, const std::vector<Tap>& taps, uint8_t* out) {
+  for (const Tap& t : taps) {
+    const uint8_t* a = src + t.i0 * channels;
+    const uint8_t* b = src + t.i1 * channels;
+    const uint32_t w0 = 256 - t.w1;
+    for (int c = 0; c < channels; ++c) *out++ = static_cast<uint8_t>((a[c] * w0 + b[c] * t.w1 + 128) >> 8);
+  }
+}
+
+// out = a * (256 - w1) / 256 + b * w1 / 256, sixteen bytes at a time.
+void Blend(const uint8_t* a, const uint8_t* b, uint32_t w1, uint8_t* out, size_t n) {
+  typedef uint8_t Bytes __attribute__((vector_size(16)));
+  typedef uint16_t Words __attribute__((vector_size(32)));
+  const uint16_t wb = static_cast<uint16_t>(w1), wa = static_cast<uint16_t>(256 - w1);
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    Bytes va, vb;
+    std::memcpy(&va, a + i, 16);
+    std::memcpy(&vb, b + i, 16);
+    const Words r = (__builtin_convertvector(va, Words) * wa + __builtin_convertvector(vb, Words) * wb + 128) >> 8;
+    const Bytes o = __builtin_convertvector(r, Bytes);
+    std::memcpy(out + i, &o, 16);
+  }
+  for (; i < n; ++i) out[i] = static_cast<uint8_t>((a[i] * wa + b[i] * wb + 128) >> 8);
+}
+
+// Takes the source rows top to bottom and writes every output row as soon as
+// both of its source rows are in. A pushed row must stay unchanged until the next
+// Push returns (two alternating buffers or a whole picture both do).
+class RowStretcher {
+ public:
+  // `alphaRule`: the output is RGBA whatever the source has, with alpha 0 for pure
+  // black and 255 otherwise; else the output keeps the source's channels.
+  RowStretcher(int srcWidth, int srcHeight, int channels, int width, int height, bool flipRows, bool alphaRule,
+               uint8_t* out)
+      : channels_(channels),
+        width_(width),
+        height_(height),
+        flip_(flipRows),
+        alphaRule_(alphaRule),
+        sameWidth_(srcWidth == width),
+        rowBytes_(static_cast<size_t>(width) * channels),
+        outRowBytes_(static_cast<size_t>(width) * (alphaRule ? 4 : channels)),
+        across_(Taps(srcWidth, width)),
+        down_(Taps(srcHeight, height)),
+        out_(out) {
+    if (!sameWidth_) slots_[0].resize(rowBytes_), slots_[1].resize(rowBytes_);
+    if (alphaRule_) blended_.resize(rowBytes_ + 1);
+  }
+
+  void Push(const uint8_t* row) {
+    const int y = ++last_;
+    const uint8_t* current = row;
+    if (!sameWidth_) {
+      StretchAcross(row, channels_, across_, slots_[y & 1].data());
+      current = slots_[y & 1].data();
+    }
+    rows_[y & 1] = current;
+    while (next_ < height_ && down_[next_].i1 == y) {
+      const Tap& t = down_[next_];
+      uint8_t* dst = out_ + outRowBytes_ * (flip_ ? height_ - 1 - next_ : next_);
+      uint8_t* target = alphaRule_ ? blended_.data() : dst;
+      if (t.w1 == 0) {
+        std::memcpy(target, rows_[t.i0 & 1], rowBytes_);
+      } else {
+        Blend(rows_[t.i0 & 1], rows_[t.i1 & 1], t.w1, target, rowBytes_);
+      }
+      if (alphaRule_) ApplyAlphaRule(blended_.data(), dst);
+      ++next_;
+    }
+  }
+
+ private:
+  void ApplyAlphaRule(const uint8_t* src, uint8_t* dst) const {
+    if constexpr (std::endian::native == std::endian::little) {
+      // One 32-bit word a pixel; `src` has a spare byte after its last pixel.
+      for (int x = 0; x < width_; ++x, src += channels_, dst += 4) {
+        uint32_t v;
+        std::memcpy(&v, src, 4);
+        v &= 0x00FFFFFFu;
+        v |= v ? 0xFF000000u : 0u;
+        std::memcpy(dst, &v, 4);
+      }
+    } else {
+      for (int x = 0; x < width_; ++x, src += channels_, dst += 4) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+        dst[3] = (src[0] | src[1] | src[2]) ? 255 : 0;
+      }
+    }
+  }
+
+  const int channels_, width_, height_;
+  const bool flip_, alphaRule_, sameWidth_;
+  const size_t rowBytes_, outRowBytes_;
+  const std::vector<Tap> across_, down_;
+  uint8_t* const out_;
+  std::vector<uint8_t> slots_[2], blended_;
+  const uint8_t* rows_[2] = {nullptr, nullptr};
+  int last_ = -1;  // the last source row pushed
+  int next_ = 0;   // the next output row, in picture order
+};
+
+// ---------------------------------------------------------------------------
 // PNG reading. libpng reports errors by longjmp: the function that calls setjmp
 // keeps every C++ object it touches afterwards in the caller's PngJob, so the
 // jump skips no destructor.
@@ -23,8 +154,11 @@ bool IsPowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
 struct PngJob {
   explicit PngJob(const uint8_t* data, size_t size) : reader(data, size) {}
   ByteReader reader;
-  TextureImage image;
+  int maxSize = 0;     // > 0: stretch to the PNG size rule while reading (not interlaced)
+  TextureImage image;  // the file's pixels, or the stretched ones
   std::vector<png_bytep> rows;
+  std::vector<uint8_t> ring[2];
+  std::unique_ptr<RowStretcher> stretcher;
 };
 
 [[noreturn]] void PngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -83,10 +217,26 @@ bool RunPngRead(PngJob& job) {
   job.image.width = static_cast<int>(width);
   job.image.height = static_cast<int>(height);
   job.image.channels = channels;
-  job.image.pixels.resize(rowBytes * height);
-  job.rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) job.rows[y] = job.image.pixels.data() + rowBytes * y;
-  png_read_image(png, job.rows.data());
+  const int outWidth = job.maxSize > 0 ? PngTextureSide(job.image.width, job.maxSize) : job.image.width;
+  const int outHeight = job.maxSize > 0 ? PngTextureSide(job.image.height, job.maxSize) : job.image.height;
+  if (interlace == PNG_INTERLACE_NONE && (outWidth != job.image.width || outHeight != job.image.height)) {
+    job.image.width = outWidth;
+    job.image.height = outHeight;
+    job.image.pixels.resize(static_cast<size_t>(outWidth) * outHeight * channels);
+    job.ring[0].resize(rowBytes);
+    job.ring[1].resize(rowBytes);
+    job.stretcher = std::make_unique<RowStretcher>(static_cast<int>(width), static_cast<int>(height), channels,
+                                                   outWidth, outHeight, false, false, job.image.pixels.data());
+    for (png_uint_32 y = 0; y < height; ++y) {
+      png_read_row(png, job.ring[y & 1].data(), nullptr);
+      job.stretcher->Push(job.ring[y & 1].data());
+    }
+  } else {
+    job.image.pixels.resize(rowBytes * height);
+    job.rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) job.rows[y] = job.image.pixels.data() + rowBytes * y;
+    png_read_image(png, job.rows.data());
+  }
   png_read_end(png, nullptr);
   png_destroy_read_struct(&png, &info, nullptr);
   return true;
@@ -159,40 +309,6 @@ bool ReadPictureHeader(const uint8_t* data, size_t size, PictureHeader& header) 
   return false;
 }
 
-// ---------------------------------------------------------------------------
-// Resampling: 16.16 fixed point, separable, each source row filtered across at
-// most once.
-
-struct Tap {
-  int i0, i1;
-  uint32_t w1;  // weight of i1 out of 65536
-};
-
-std::vector<Tap> Taps(int from, int to) {
-  std::vector<Tap> taps(to);
-  const double scale = static_cast<double>(from) / to;
-  for (int i = 0; i < to; ++i) {
-    double s = (i + 0.5) * scale - 0.5;
-    if (s < 0) s = 0;
-    int i0 = static_cast<int>(s);
-    if (i0 > from - 1) i0 = from - 1;
-    const int i1 = std::min(i0 + 1, from - 1);
-    uint32_t w1 = static_cast<uint32_t>(std::lround((s - i0) * 65536.0));
-    if (i1 == i0) w1 = 0;
-    taps[i] = {i0, i1, std::min<uint32_t>(w1, 65536)};
-  }
-  return taps;
-}
-
-void StretchRow(const uint8_t* src, int channels, const std::vector<Tap>& taps, uint8_t* out) {
-  for (size_t x = 0; x < taps.size(); ++x) {
-    const uint8_t* a = src + taps[x].i0 * channels;
-    const uint8_t* b = src + taps[x].i1 * channels;
-    const uint32_t w1 = taps[x].w1, w0 = 65536 - w1;
-    for (int c = 0; c < channels; ++c) *out++ = static_cast<uint8_t>((a[c] * w0 + b[c] * w1 + 32768) >> 16);
-  }
-}
-
 }  // namespace
 
 int PngTextureSide(int size, int maxSize) {
@@ -238,57 +354,28 @@ std::optional<TextureImage> DecodePictureFile(const uint8_t* data, size_t size) 
 }
 
 TextureImage Stretch(const TextureImage& source, int width, int height, bool flipRows) {
-  const int c = source.channels;
   TextureImage out;
   out.width = width;
   out.height = height;
-  out.channels = c;
-  out.pixels.resize(static_cast<size_t>(width) * height * c);
-  const size_t srcRow = static_cast<size_t>(source.width) * c;
-  const size_t dstRow = static_cast<size_t>(width) * c;
-  const std::vector<Tap> across = Taps(source.width, width);
-  const std::vector<Tap> down = Taps(source.height, height);
-  const bool sameWidth = width == source.width;
-
-  // The two source rows the current output row blends, already stretched across.
-  std::vector<uint8_t> cache[2] = {std::vector<uint8_t>(sameWidth ? 0 : dstRow),
-                                   std::vector<uint8_t>(sameWidth ? 0 : dstRow)};
-  int cached[2] = {-1, -1};
-  auto row = [&](int y, int keep) -> const uint8_t* {
-    const uint8_t* src = source.pixels.data() + srcRow * y;
-    if (sameWidth) return src;
-    for (int k = 0; k < 2; ++k)
-      if (cached[k] == y) return cache[k].data();
-    // Replace the slot that does not hold the other row of the pair.
-    const int k = cached[0] == keep ? 1 : 0;
-    StretchRow(src, c, across, cache[k].data());
-    cached[k] = y;
-    return cache[k].data();
-  };
-
-  for (int y = 0; y < height; ++y) {
-    const Tap& t = down[flipRows ? height - 1 - y : y];
-    uint8_t* out_row = out.pixels.data() + dstRow * y;
-    const uint8_t* a = row(t.i0, t.i1);
-    if (t.w1 == 0) {
-      std::memcpy(out_row, a, dstRow);
-      continue;
-    }
-    const uint8_t* b = row(t.i1, t.i0);
-    const uint32_t w1 = t.w1, w0 = 65536 - w1;
-    for (size_t i = 0; i < dstRow; ++i) out_row[i] = static_cast<uint8_t>((a[i] * w0 + b[i] * w1 + 32768) >> 16);
-  }
+  out.channels = source.channels;
+  out.pixels.resize(static_cast<size_t>(width) * height * source.channels);
+  RowStretcher stretcher(source.width, source.height, source.channels, width, height, flipRows, false,
+                         out.pixels.data());
+  const size_t rowBytes = static_cast<size_t>(source.width) * source.channels;
+  for (int y = 0; y < source.height; ++y) stretcher.Push(source.pixels.data() + rowBytes * y);
   return out;
 }
 
 std::optional<TextureImage> PreparePngTexture(const uint8_t* data, size_t size, int maxSize) {
-  if (maxSize <= 0) return std::nullopt;
-  std::optional<TextureImage> image = DecodePng(data, size);
-  if (!image) return std::nullopt;
-  const int width = PngTextureSide(image->width, maxSize);
-  const int height = PngTextureSide(image->height, maxSize);
-  if (width == image->width && height == image->height) return image;
-  return Stretch(*image, width, height, false);
+  if (maxSize <= 0 || !data || size < 8 || png_sig_cmp(data, 0, 8) != 0) return std::nullopt;
+  PngJob job(data, size);
+  job.maxSize = maxSize;
+  if (!RunPngRead(job)) return std::nullopt;
+  const int width = PngTextureSide(job.image.width, maxSize);
+  const int height = PngTextureSide(job.image.height, maxSize);
+  // Interlaced files and files already of the right size are read whole.
+  if (width == job.image.width && height == job.image.height) return std::move(job.image);
+  return Stretch(job.image, width, height, false);
 }
 
 std::optional<TextureImage> PreparePictureTexture(const uint8_t* data, size_t size, int maxSize) {
@@ -297,7 +384,7 @@ std::optional<TextureImage> PreparePictureTexture(const uint8_t* data, size_t si
   if (!image) return std::nullopt;
 
   // The picture is drawn onto a black surface: whatever alpha it has only darkens
-  // it, and the result is opaque apart from the black-is-transparent rule below.
+  // it, and the result is opaque apart from the black-is-transparent rule.
   if (image->channels == 4) {
     for (size_t i = 0; i < image->pixels.size(); i += 4) {
       const uint32_t a = image->pixels[i + 3];
@@ -306,23 +393,15 @@ std::optional<TextureImage> PreparePictureTexture(const uint8_t* data, size_t si
     }
   }
 
-  const TextureImage stretched = Stretch(*image, PictureTextureSide(image->width, maxSize),
-                                         PictureTextureSide(image->height, maxSize), true);
   TextureImage out;
-  out.width = stretched.width;
-  out.height = stretched.height;
+  out.width = PictureTextureSide(image->width, maxSize);
+  out.height = PictureTextureSide(image->height, maxSize);
   out.channels = 4;
-  const size_t count = static_cast<size_t>(out.width) * out.height;
-  out.pixels.resize(count * 4);
-  const uint8_t* src = stretched.pixels.data();
-  uint8_t* dst = out.pixels.data();
-  const int step = stretched.channels;
-  for (size_t i = 0; i < count; ++i, src += step, dst += 4) {
-    dst[0] = src[0];
-    dst[1] = src[1];
-    dst[2] = src[2];
-    dst[3] = (src[0] | src[1] | src[2]) ? 255 : 0;
-  }
+  out.pixels.resize(static_cast<size_t>(out.width) * out.height * 4);
+  RowStretcher stretcher(image->width, image->height, image->channels, out.width, out.height, true, true,
+                         out.pixels.data());
+  const size_t rowBytes = static_cast<size_t>(image->width) * image->channels;
+  for (int y = 0; y < image->height; ++y) stretcher.Push(image->pixels.data() + rowBytes * y);
   return out;
 }
 
