@@ -22,7 +22,9 @@ double RandomRange(double a, double b) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   double c = b - a;
   if (!(c > 0)) c = 1;
-  const int32_t r = std::rand();
+  // 15 bits, as the generator the rule was written for gives; glibc's runs to
+  // 2^31 - 1, where 10 r would overflow.
+  const int32_t r = std::rand() & 0x7FFF;
   // A range under 0.001 would make the modulus 0, one over 2^31 / 1000 would
   // overflow it: clamp to what the 32-bit arithmetic can hold.
   const double scaled = std::trunc(1000.0 * c);
