@@ -1,0 +1,217 @@
+// The capture program's command line, its frame arithmetic, and the pieces of
+// its output that need no display: progress lines, the contact sheet's layout,
+// files that appear under their name only when complete.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "shell/capture_options.h"
+#include "shell/capture_output.h"
+#include "shell/capture_progress.h"
+
+using namespace VantorGL::capture;
+
+namespace {
+
+ParseResult Parse(std::vector<std::string> args) { return ParseOptions(args); }
+
+TEST(CaptureOptions, DefaultsCaptureTheWholeShowAt60FramesPerSecond) {
+  const ParseResult r = Parse({"--out", "show.mp4"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.options.scene, Scene::kShow);
+  EXPECT_EQ(r.options.fps, 60);
+  EXPECT_EQ(r.options.width, 1280);
+  EXPECT_EQ(r.options.height, 720);
+  const FramePlan plan = PlanFrames(r.options);
+  EXPECT_EQ(plan.firstFrame, 0);
+  EXPECT_EQ(plan.endFrame, 2820);  // 47 s; the frame at 47.0 s itself is the show's end
+  EXPECT_EQ(plan.SheetCells(), 47);
+}
+
+TEST(CaptureOptions, ValuesComeSeparateOrAfterAnEqualsSignAndTheLastOneCounts) {
+  const ParseResult r = Parse({"--fps=25", "--size", "640x360", "--fps", "30", "--scene=start", "--from", "1:10.0",
+                               "--to=1:12.5", "--frames", "dir", "--sheet=s.PNG"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.options.fps, 30);
+  EXPECT_EQ(r.options.width, 640);
+  EXPECT_EQ(r.options.height, 360);
+  EXPECT_EQ(r.options.scene, Scene::kStart);
+  EXPECT_EQ(r.options.fromMs, 70000);
+  EXPECT_EQ(r.options.toMs, 72500);
+  EXPECT_EQ(r.options.framesDir, "dir");
+  EXPECT_EQ(r.options.sheetFile, "s.PNG");
+  EXPECT_TRUE(Parse({"--help"}).help);
+  EXPECT_TRUE(Parse({"--fps", "x", "--help"}).error.find("--fps") != std::string::npos);
+}
+
+TEST(CaptureOptions, BadCommandLinesSayWhatIsWrong) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--fps", "0", "--sheet", "s.png"}, "--fps"},
+      {{"--fps", "241", "--sheet", "s.png"}, "--fps"},
+      {{"--fps", "2.5", "--sheet", "s.png"}, "--fps"},
+      {{"--fps", "", "--sheet", "s.png"}, "--fps"},
+      {{"--size", "1280", "--sheet", "s.png"}, "--size"},
+      {{"--size", "1280x", "--sheet", "s.png"}, "--size"},
+      {{"--size", "15x100", "--sheet", "s.png"}, "--size"},
+      {{"--size", "9000x100", "--sheet", "s.png"}, "--size"},
+      {{"--size", "-640x360", "--sheet", "s.png"}, "--size"},
+      {{"--scene", "water", "--sheet", "s.png"}, "--scene"},
+      {{"--from", "0:5", "--sheet", "s.png"}, "--from"},
+      {{"--from", "0:60.0", "--sheet", "s.png"}, "--from"},
+      {{"--to", "0:47", "--sheet", "s.png"}, "--to"},
+      {{"--from", "0:47.0", "--sheet", "s.png"}, "outside"},       // the show's end is not in it
+      {{"--to", "0:47.1", "--sheet", "s.png"}, "outside"},
+      {{"--scene", "start", "--from", "0:59.9", "--sheet", "s.png"}, "outside"},
+      {{"--scene", "slide", "--to", "1:00.1", "--sheet", "s.png"}, "outside"},
+      {{"--from", "0:10.0", "--to", "0:10.0", "--sheet", "s.png"}, "before"},
+      {{"--fps", "1", "--from", "0:10.1", "--to", "0:10.5", "--sheet", "s.png"}, "no frame"},
+      {{"--out", "show.avi"}, "--out"},
+      {{"--out", ""}, "--out"},
+      {{"--sheet", "sheet.jpg"}, "--sheet"},
+      {{"--frames"}, "needs a value"},
+      {{"--help=yes"}, "--help"},
+      {{"-o", "x.mp4"}, "-o"},
+      {{"--loop", "--sheet", "s.png"}, "--loop"},
+      {{"show.mp4"}, "show.mp4"},
+      {{}, "nothing to write"},
+      {{"--fps", "30"}, "nothing to write"},
+  };
+  for (const auto& [args, text] : cases) {
+    const ParseResult r = Parse(args);
+    std::string line;
+    for (const auto& a : args) line += a + " ";
+    EXPECT_NE(r.error.find(text), std::string::npos) << line << "-> \"" << r.error << "\"";
+    EXPECT_FALSE(r.help);
+  }
+}
+
+TEST(CaptureOptions, MusicTimesAreMinutesSecondsAndTenths) {
+  EXPECT_EQ(ReadMusicTime("0:00.0"), 0);
+  EXPECT_EQ(ReadMusicTime("0:12.5"), 12500);
+  EXPECT_EQ(ReadMusicTime("1:30.0"), 90000);
+  EXPECT_EQ(ReadMusicTime("12:59.9"), 779900);
+  for (const char* bad : {"", "0:5", "0:05", "0:05.", "0:05.55", ":05.0", "0:60.0", "-0:05.0", "+0:05.0", "a:bc.d",
+                          "0:+5.0", "0:5 .0", "1234:00.0", "0.05:0"})
+    EXPECT_FALSE(ReadMusicTime(bad)) << bad;
+  EXPECT_EQ(FormatMusicTime(47000), "0:47.0");
+  EXPECT_EQ(FormatMusicTime(63533), "1:03.5");
+}
+
+TEST(CaptureOptions, VideoContainersFollowTheName) {
+  EXPECT_EQ(VideoFormatFor("a/show.mp4"), "mp4");
+  EXPECT_EQ(VideoFormatFor("SHOW.MKV"), "matroska");
+  EXPECT_EQ(VideoFormatFor("show.mov"), "mov");
+  EXPECT_FALSE(VideoFormatFor("show.mp4.part"));
+  EXPECT_FALSE(VideoFormatFor("mp4"));
+}
+
+TEST(CaptureFrames, FrameKIsMadeAtKOverFpsSecondsInWholeMilliseconds) {
+  Options o;
+  o.fps = 30;
+  o.fromMs = 3400;
+  o.toMs = 4800;
+  const FramePlan plan = PlanFrames(o);
+  EXPECT_EQ(plan.firstFrame, 102);
+  EXPECT_EQ(plan.endFrame, 144);
+  EXPECT_EQ(plan.ShowTimeMs(105), 3500);
+  EXPECT_EQ(plan.ShowTimeMs(106), 3533);  // rounded down, as the millisecond clock reads it
+  EXPECT_EQ(plan.SheetCells(), 2);
+  EXPECT_EQ(plan.SheetFrame(1), 132);
+
+  // A --from between frames starts at the next frame.
+  o.fps = 60;
+  o.fromMs = 1010;
+  o.toMs = 1100;
+  EXPECT_EQ(PlanFrames(o).firstFrame, 61);  // 1016 ms
+  EXPECT_EQ(PlanFrames(o).endFrame, 66);    // 1100 ms itself is not kept
+
+  // The water scene counts from its own window's start.
+  o = Options{};
+  o.scene = Scene::kStart;
+  o.fromMs = 70000;
+  const FramePlan water = PlanFrames(o);
+  EXPECT_EQ(water.originMs, 60000);
+  EXPECT_EQ(water.firstFrame, 600);
+  EXPECT_EQ(water.endFrame, 1800);
+  EXPECT_EQ(water.MusicTimeMs(600), 70000);
+}
+
+TEST(CaptureProgress, LinesShowTheShareAndTheTimeLeft) {
+  EXPECT_EQ(Progress::BarLine(5, 20, 95, 10), "[##--------]  25%  5/20 frames  1:35 left");
+  EXPECT_EQ(Progress::BarLine(20, 20, 0, 4), "[####] 100%  20/20 frames  0:00 left");
+  EXPECT_EQ(Progress::PlainLine(0, 20, -1), "capture: 0% (0/20 frames), --:-- left");
+  EXPECT_EQ(Progress::FormatDuration(3725), "1:02:05");
+
+  // Plain output: one line per tenth of the way, not one per frame.
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  Progress p(100, false, out);
+  for (int i = 1; i <= 100; ++i) p.Update(i);
+  p.Finish();
+  std::rewind(out);
+  int lines = 0;
+  for (int c; (c = std::fgetc(out)) != EOF;) lines += c == '\n';
+  std::fclose(out);
+  EXPECT_EQ(lines, 11);  // 0 % (the first frame), 10 %, ..., 100 %
+}
+
+TEST(CaptureSheet, CellsHoldTheFrameScaledDownWithItsTime) {
+  ContactSheet sheet;
+  sheet.Begin(480, 270, 10);  // 8 cells in the first row, 2 in the second
+  const Picture& s = sheet.picture();
+  EXPECT_EQ(s.width, ContactSheet::kGap + 8 * (240 + ContactSheet::kGap));
+  EXPECT_EQ(s.height, ContactSheet::kGap + 2 * (135 + ContactSheet::kLabelHeight + ContactSheet::kGap));
+
+  Picture frame{480, 270, std::vector<uint8_t>(480 * 270 * 3)};
+  for (size_t i = 0; i < frame.rgb.size(); i += 3) frame.rgb[i] = 200;  // red
+  sheet.Add(9, frame, 9000);
+  auto at = [&s](int x, int y) { return &s.rgb[(static_cast<size_t>(y) * s.width + x) * 3]; };
+  const int x0 = ContactSheet::kGap + 1 * (240 + ContactSheet::kGap);
+  const int y0 = ContactSheet::kGap + 1 * (135 + ContactSheet::kLabelHeight + ContactSheet::kGap);
+  EXPECT_EQ(at(x0 + 120, y0 + 60)[0], 200);
+  EXPECT_EQ(at(x0 + 120, y0 + 60)[1], 0);
+  // The label below the cell has light pixels; an empty cell stays background.
+  int light = 0;
+  for (int y = y0 + 135; y < y0 + 135 + ContactSheet::kLabelHeight; ++y)
+    for (int x = x0; x < x0 + 240; ++x) light += at(x, y)[0] > 150;
+  EXPECT_GT(light, 20);
+  EXPECT_EQ(at(ContactSheet::kGap + 10, ContactSheet::kGap + 10)[0], 24);
+}
+
+TEST(CaptureFiles, AFileAppearsUnderItsNameOnlyWhenComplete) {
+  char pattern[] = "/tmp/vantor-capture-unit-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  std::string error;
+  {
+    PendingFile kept(dir + "/kept.png");
+    PendingFile dropped(dir + "/dropped.png");
+    for (PendingFile* f : {&kept, &dropped}) {
+      std::FILE* out = std::fopen(f->path().c_str(), "wb");
+      ASSERT_NE(out, nullptr);
+      std::fputs("bytes", out);
+      std::fclose(out);
+      EXPECT_NE(access(f->finalPath().c_str(), F_OK), 0) << "visible before it is complete";
+    }
+    EXPECT_TRUE(kept.Commit(&error)) << error;
+  }
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"kept.png"});
+
+  // Missing parents are made; a file in the way is reported.
+  EXPECT_TRUE(MakeDirectories(dir + "/a/b/c", &error)) << error;
+  EXPECT_FALSE(MakeDirectories(dir + "/kept.png/d", &error));
+  EXPECT_FALSE(error.empty());
+  std::filesystem::remove_all(dir);
+}
+
+TEST(CaptureFiles, ProgramsAreFoundOnThePath) {
+  EXPECT_EQ(FindProgram("sh").empty(), access("/bin/sh", X_OK) != 0 && access("/usr/bin/sh", X_OK) != 0);
+  EXPECT_EQ(FindProgram("no-such-program-here"), "");
+}
+
+}  // namespace
