@@ -177,7 +177,26 @@ bool PlausibleRawSize(uint64_t rawBytes, size_t fileBytes) {
   return rawBytes <= uint64_t{1040} * fileBytes + 4096;
 }
 
+// Every chunk's declared length must lie inside the file, up to IEND. libpng
+// allocates a text chunk's declared length before reading it (a few bytes can
+// ask for 2 GB), so the chunk walk comes first.
+bool ChunksFitInFile(const uint8_t* data, size_t size) {
+  ByteReader r(data, size);
+  r.Skip(8);
+  while (r.ok() && r.remaining() >= 12) {
+    uint32_t length = 0;
+    for (int i = 0; i < 4; ++i) length = (length << 8) | r.U8();
+    char type[4];
+    for (char& c : type) c = static_cast<char>(r.U8());
+    if (length > 0x7FFFFFFFu || length > r.remaining() || r.remaining() - length < 4) return false;
+    r.Skip(length + size_t{4});
+    if (std::memcmp(type, "IEND", 4) == 0) return true;
+  }
+  return false;
+}
+
 bool RunPngRead(PngJob& job) {
+  if (!ChunksFitInFile(job.reader.current(), job.reader.size())) return false;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngIgnoreWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
@@ -191,6 +210,7 @@ bool RunPngRead(PngJob& job) {
   }
   png_set_read_fn(png, &job.reader, PngRead);
   png_set_user_limits(png, 65535, 65535);
+  png_set_chunk_malloc_max(png, 16u << 20);
   png_read_info(png, info);
 
   png_uint_32 width = 0, height = 0;

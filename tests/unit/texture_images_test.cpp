@@ -138,6 +138,12 @@ TEST(PngDecoding, BrokenFilesAreRefused) {
   std::copy(side, side + 4, huge.begin() + 16);
   std::copy(side, side + 4, huge.begin() + 20);
   EXPECT_FALSE(Decode(huge));
+  // A text chunk declaring 1.5 GB after the header, in a file of a few hundred bytes.
+  std::vector<uint8_t> text(good.begin(), good.begin() + 33);
+  const uint8_t chunk[] = {0x60, 0, 0, 0x25, 't', 'E', 'X', 't', 'k', 0, 'v'};
+  text.insert(text.end(), chunk, chunk + sizeof chunk);
+  text.insert(text.end(), good.begin() + 33, good.end());
+  EXPECT_FALSE(Decode(text));
   // A zero-sized header.
   std::vector<uint8_t> zero = EncodePng(tiny, {6, 8, false, false});
   std::fill(zero.begin() + 16, zero.begin() + 20, 0);
