@@ -308,7 +308,7 @@ class cFileLoader_ASE::LineParser {
   SceneTiming timing_;
   // The numbers of the latest sample; one that does not read keeps its last value.
   int32_t tick_ = 0;
-  double a_ = 0, b_ = 0, c_ = 0, d_ = 0;
+  double a_ = 0, b_ = 0, c_ = 0;
 };
 
 void cFileLoader_ASE::LineParser::Line(size_t index) {
@@ -356,8 +356,9 @@ void cFileLoader_ASE::LineParser::Line(size_t index) {
     token(tick_, false);
     token(a_, false);
     token(b_, false);
+    // A rotation sample's fifth number, the angle, is not stored; since nothing can
+    // observe its value, it is not read either.
     token(c_, !rotation);
-    if (rotation) token(d_, true);  // the angle: read, not stored
     l.currentObject.SetName(l.currentName);
     int32_t ms = 0;
     const char* why = "";
