@@ -97,17 +97,6 @@ const std::vector<Vec3> kTriangle = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
 
 }  // namespace
 
-TEST(Model3ds, ConstructedDefaults) {
-  c3DsModelSystem model;
-  EXPECT_EQ(model.meshCount, 0);
-  EXPECT_EQ(model.materialCount, 0);
-  EXPECT_EQ(model.scale, 1.0f);
-  EXPECT_EQ(model.normals, 1);
-  EXPECT_EQ(model.visible, 1);
-  ExpectVec(model.position, 0, 0, 0);
-  ExpectVec(model.rotation, 0, 0, 0);
-}
-
 TEST(Model3ds, VerticesTurnToYUpAndOneTriangleGetsItsFlatNormal) {
   LogCapture log;
   c3DsModelSystem model;
