@@ -41,6 +41,7 @@ struct Chunk {
   uint16_t id;
   size_t begin;
   size_t end;
+  bool truncated;  // the file ends before the chunk does
   size_t data() const { return begin + kHeader; }
 };
 
@@ -81,7 +82,7 @@ class Parser {
       ReportEarlyEnd(0, length);
       end = size_;
     }
-    for (const Chunk& c : Children(kHeader, end)) {
+    for (const Chunk& c : Children(kHeader, end, length > size_)) {
       if (c.id == kEditor) ReadEditor(c);
     }
     return ok_;
@@ -90,6 +91,7 @@ class Parser {
  private:
   [[gnu::format(printf, 2, 3)]] void Problem(const char* format, ...) {
     ok_ = false;
+    if (quiet_) return;
     char text[320];
     va_list args;
     va_start(args, format);
@@ -106,15 +108,27 @@ class Parser {
             claimedEnd, size_);
   }
 
+  // Problems inside a chunk that the file's early end cut short are that one
+  // problem, already logged.
+  struct Quiet {
+    Quiet(Parser& p, bool on) : parser(p), was(p.quiet_) { p.quiet_ = was || on; }
+    ~Quiet() { parser.quiet_ = was; }
+    Parser& parser;
+    bool was;
+  };
+
   ByteReader Reader(size_t begin, size_t end) const { return ByteReader(data_ + begin, end - begin); }
 
   // The chunks between begin and end, walked by their lengths. A length below the
   // header ends the walk (it would never advance); one past the parent is cut.
-  std::vector<Chunk> Children(size_t begin, size_t end) {
+  // Inside a parent that the end of the file cut short, what is missing at the
+  // end is the same problem as the early end and is not logged again.
+  std::vector<Chunk> Children(size_t begin, size_t end, bool parentTruncated) {
     std::vector<Chunk> out;
     size_t pos = begin;
     while (pos < end) {
       if (end - pos < kHeader) {
+        Quiet quiet(*this, parentTruncated);
         Problem("%zu stray bytes at byte %zu, too few for a chunk header; ignored", end - pos, pos);
         break;
       }
@@ -128,8 +142,9 @@ class Parser {
         break;
       }
       size_t chunkEnd = pos + length;
+      const bool truncated = static_cast<uint64_t>(pos) + length > size_;
       if (length > end - pos) {
-        if (end == size_ && static_cast<uint64_t>(pos) + length > size_) {
+        if (end == size_ && truncated) {
           ReportEarlyEnd(pos, static_cast<size_t>(pos + length));
         } else {
           Problem("chunk 0x%04X at byte %zu runs %zu bytes past its parent; cut at the parent's end",
@@ -137,7 +152,7 @@ class Parser {
         }
         chunkEnd = end;
       }
-      out.push_back({id, pos, chunkEnd});
+      out.push_back({id, pos, chunkEnd, truncated});
       pos = chunkEnd;
     }
     return out;
@@ -146,7 +161,7 @@ class Parser {
   // Editor data, in three passes: count, materials, objects. Materials come
   // first so that face groups can find theirs by name.
   void ReadEditor(const Chunk& editor) {
-    const std::vector<Chunk> kids = Children(editor.data(), editor.end);
+    const std::vector<Chunk> kids = Children(editor.data(), editor.end, editor.truncated);
     int32_t meshes = 0, materials = 0;
     for (const Chunk& c : kids) {
       meshes += c.id == kObject;
@@ -167,24 +182,26 @@ class Parser {
   }
 
   void ReadMaterial(const Chunk& chunk, Material3Ds& material) {
-    for (const Chunk& c : Children(chunk.data(), chunk.end)) {
+    for (const Chunk& c : Children(chunk.data(), chunk.end, chunk.truncated)) {
       if (c.id == kMaterialName) {
         ByteReader r = Reader(c.data(), c.end);
         std::string name;
         if (r.Name(name, kMaxName)) {
           CopyName(material.name, name);
         } else {
+          Quiet quiet(*this, c.truncated);
           Problem("material name at byte %zu has no terminator within 80 bytes; left empty", c.begin);
         }
       } else if (c.id == kDiffuse) {
-        for (const Chunk& color : Children(c.data(), c.end)) ReadColor(color, material);
+        for (const Chunk& color : Children(c.data(), c.end, c.truncated)) ReadColor(color, material);
       } else if (c.id == kTextureMap) {
         // The map's file name is read for its checks only; maps are not applied.
-        for (const Chunk& map : Children(c.data(), c.end)) {
+        for (const Chunk& map : Children(c.data(), c.end, c.truncated)) {
           if (map.id != kMapFileName) continue;
           ByteReader r = Reader(map.data(), map.end);
           std::string name;
           if (!r.Name(name, kMaxName)) {
+            Quiet quiet(*this, map.truncated);
             Problem("map file name at byte %zu has no terminator within 80 bytes", map.begin);
           }
         }
@@ -199,6 +216,7 @@ class Parser {
     const size_t need = isFloat ? 12 : 3;
     ByteReader r = Reader(c.data(), c.end);
     if (r.remaining() < need) {
+      Quiet quiet(*this, c.truncated);
       Problem("colour chunk 0x%04X at byte %zu holds %zu of %zu bytes; ignored", c.id, c.begin,
               r.remaining(), need);
       return;
@@ -211,12 +229,13 @@ class Parser {
     ByteReader r = Reader(chunk.data(), chunk.end);
     std::string name;
     if (!r.Name(name, kMaxName)) {
+      Quiet quiet(*this, chunk.truncated);
       Problem("object name at byte %zu has no terminator within 80 bytes; object left empty",
               chunk.begin);
       return;
     }
     CopyName(mesh.name, name);
-    for (const Chunk& c : Children(chunk.data() + r.position(), chunk.end)) {
+    for (const Chunk& c : Children(chunk.data() + r.position(), chunk.end, chunk.truncated)) {
       if (c.id != kTriMesh) continue;
       // A later mesh in the same object replaces an earlier one.
       Mesh3Ds read;
@@ -233,7 +252,7 @@ class Parser {
     const Chunk* vertices = nullptr;
     const Chunk* mapping = nullptr;
     const Chunk* faces = nullptr;
-    const std::vector<Chunk> kids = Children(chunk.data(), chunk.end);
+    const std::vector<Chunk> kids = Children(chunk.data(), chunk.end, chunk.truncated);
     for (const Chunk& c : kids) {
       if (c.id == kVertexList) vertices = &c;
       if (c.id == kMappingList) mapping = &c;
@@ -243,18 +262,23 @@ class Parser {
     if (mapping) ReadMapping(*mapping, mesh);
     if (mesh.hasTexCoords && mesh.texCoordCount < mesh.vertexCount) {
       // Drawing indexes the mapping list by vertex; a short one would be read past its end.
+      Quiet quiet(*this, mapping->truncated || (vertices && vertices->truncated));
       Problem("mapping list at byte %zu has %d coordinates for %d vertices; the rest set to 0",
               mapping->begin, mesh.texCoordCount, mesh.vertexCount);
       mesh.texCoords.resize(static_cast<size_t>(mesh.vertexCount) * 2, 0.0f);
       mesh.texCoordCount = mesh.vertexCount;
     }
-    if (faces) ReadFaces(*faces, mesh);
+    if (faces) {
+      Quiet quiet(*this, vertices && vertices->truncated);
+      ReadFaces(*faces, mesh);
+    }
   }
 
   // The count of a list and how many entries of `entryBytes` follow it in the
   // chunk; a count beyond the data is cut to the whole entries present.
   bool ReadCount(ByteReader& r, const Chunk& c, size_t entryBytes, const char* what, size_t& count,
                  bool* cut = nullptr) {
+    Quiet quiet(*this, c.truncated);
     if (r.remaining() < 2) {
       Problem("%s at byte %zu holds no count; ignored", what, c.begin);
       return false;
@@ -343,7 +367,7 @@ class Parser {
     mesh.groupCount = 0;
     // A count beyond the data leaves nothing after the faces to look for groups in.
     if (listCut) return;
-    for (const Chunk& g : Children(c.data() + r.position(), c.end)) {
+    for (const Chunk& g : Children(c.data() + r.position(), c.end, c.truncated)) {
       if (g.id == kFaceGroup) ReadGroup(g, mesh, stored);
     }
     mesh.groupCount = static_cast<int32_t>(mesh.groups.size());
@@ -353,6 +377,7 @@ class Parser {
     ByteReader r = Reader(c.data(), c.end);
     std::string name;
     if (!r.Name(name, kMaxName)) {
+      Quiet quiet(*this, c.truncated);
       Problem("face group at byte %zu: name without a terminator within 80 bytes; group dropped",
               c.begin);
       return;
@@ -392,6 +417,7 @@ class Parser {
   size_t size_;
   bool ok_ = true;
   bool earlyEndReported_ = false;
+  bool quiet_ = false;
 };
 
 }  // namespace
