@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "scenedata/ase_loader.h"
-#include "scenedata/data_system.h"
 #include "shell/debug_system.h"
 
 using namespace VantorGL;
@@ -212,10 +211,6 @@ TEST(AnimatedObject, StartsWithTenSlotsAndGrowsByFive) {
   EXPECT_EQ(copy.count, 16);
   EXPECT_EQ(copy.keyValues[15][2], 30.0);
   EXPECT_TRUE(object.name.empty());
-
-  cDataSystem base;
-  EXPECT_EQ(base.SetMusicFile(), 0);
-  EXPECT_EQ(base.LoadAll(), 0);
 }
 
 TEST(AseDeathTest, MissingObjectAndMissingFile) {

@@ -226,17 +226,6 @@ TEST(PropertyParse, BlocksOpenTogetherReopenAndShareIds) {
   EXPECT_EQ(unclosed.colours[0].id, 1);
 }
 
-TEST(PropertyParse, IdsAcrossKinds) {
-  auto props = Read("COLOR {\n}\nFILE {\n}\nCOLOR {\n}\n");
-  ASSERT_EQ(props.colours.size(), 2u);
-  EXPECT_EQ(props.colours[0].id, 0);
-  EXPECT_EQ(props.colours[1].id, 2);
-  ASSERT_EQ(props.files.size(), 1u);
-  EXPECT_EQ(props.files[0].id, 1);
-  EXPECT_TRUE(props.keywords[cPropertySystem::kQelProperty].open);
-  EXPECT_FALSE(props.keywords[cPropertySystem::kColor].open);
-}
-
 TEST(PropertyParse, CommentLinesAreLoggedUpToTheirFirstColon) {
   Scratch scratch;
   Read("# lights: warm\n  #plain\nALPHA 1 # not logged\n", false);
