@@ -6,12 +6,14 @@
 namespace VantorGL::capture {
 
 Progress::Progress(int64_t total, bool terminal, std::FILE* out)
-    : total_(std::max<int64_t>(total, 1)), terminal_(terminal), out_(out), start_(std::chrono::steady_clock::now()) {}
+    : total_(std::max<int64_t>(total, 1)), terminal_(terminal), out_(out) {}
 
 double Progress::SecondsLeft(int64_t done) const {
-  if (done <= 0) return -1;
-  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  return elapsed / static_cast<double>(done) * static_cast<double>(total_ - done);
+  // The first frame also compiles shaders and uploads every texture: the pace
+  // is taken from the frames after it.
+  if (done < 2 || firstDone_ == std::chrono::steady_clock::time_point{}) return -1;
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - firstDone_).count();
+  return elapsed / static_cast<double>(done - 1) * static_cast<double>(total_ - done);
 }
 
 std::string Progress::FormatDuration(double seconds) {
@@ -47,6 +49,7 @@ std::string Progress::PlainLine(int64_t done, int64_t total, double secondsLeft)
 
 void Progress::Update(int64_t done) {
   const auto now = std::chrono::steady_clock::now();
+  if (done >= 1 && firstDone_ == std::chrono::steady_clock::time_point{}) firstDone_ = now;
   if (terminal_) {
     // A redraw every tenth of a second is enough for the eye.
     if (done < total_ && drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;

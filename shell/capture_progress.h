@@ -32,7 +32,7 @@ class Progress {
   int64_t total_;
   bool terminal_;
   std::FILE* out_;
-  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point firstDone_{};  // when the first frame was done
   std::chrono::steady_clock::time_point lastDraw_{};
   int lastTenth_ = -1;
   bool drawn_ = false;
