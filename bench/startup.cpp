@@ -9,10 +9,12 @@
 #include <SDL.h>
 #include <SDL_image.h>
 #include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
 #include <mpg123.h>
 #include <png.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/texture_images.h"
+#include "shell/mp3_decoder.h"
 #include "tests/support/process.h"
 #include "tests/support/xvfb.h"
 
@@ -134,6 +138,118 @@ void BM_BareDecode(benchmark::State& state) {
   state.counters["assets"] = static_cast<double>(g_assets.size());
 }
 
+// The engine's own CPU side of the same assets, for the breakdown: the texture
+// paths (decoding, the size rule's stretch, the row order) and the MP3 decoder at
+// the device rate. No GL.
+void BM_EngineDecode(benchmark::State& state) {
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    const SchedTimes before = ReadSchedstat("/proc/thread-self/schedstat");
+    for (const Asset& a : g_assets) {
+      switch (a.kind) {
+        case Asset::kPng:
+          benchmark::DoNotOptimize(VantorGL::PreparePngTexture(a.bytes.data(), a.bytes.size(), 16384));
+          break;
+        case Asset::kJpeg:
+          benchmark::DoNotOptimize(VantorGL::PreparePictureTexture(a.bytes.data(), a.bytes.size(), 16384));
+          break;
+        case Asset::kMp3: benchmark::DoNotOptimize(VantorGL::DecodeMp3(a.bytes.data(), a.bytes.size(), 44100)); break;
+      }
+    }
+    const SchedTimes after = ReadSchedstat("/proc/thread-self/schedstat");
+    const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    state.counters["cpu_ms"] = after.runMs - before.runMs;
+    state.counters["unloaded_ms"] = wall - (after.waitMs - before.waitMs);
+  }
+}
+
+// For scale: a bare SDL program in a process of its own that opens the same
+// 4-sample full-screen window, decodes the same assets with the bare decoders,
+// makes the pictures plain textures (their own sizes, no rule) and draws one frame:
+// what the window system and the GL driver add to the decoding by themselves.
+void BareGlProgram(int done) {
+  SDL_Init(SDL_INIT_VIDEO);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
+  SDL_Window* window = SDL_CreateWindow("bare", 0, 0, 1280, 720,
+                                        SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS);
+  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  if (!context) _exit(1);
+  for (const Asset& a : g_assets) {
+    if (a.kind == Asset::kMp3) {
+      DecodeMp3(a);
+      continue;
+    }
+    SDL_Surface* s = nullptr;
+    std::vector<uint8_t> pixels;
+    int w = 0, h = 0;
+    if (a.kind == Asset::kPng) {
+      png_image image{};
+      image.version = PNG_IMAGE_VERSION;
+      if (!png_image_begin_read_from_memory(&image, a.bytes.data(), a.bytes.size())) continue;
+      image.format = PNG_FORMAT_RGBA;
+      pixels.resize(PNG_IMAGE_SIZE(image));
+      if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) continue;
+      w = static_cast<int>(image.width), h = static_cast<int>(image.height);
+    } else {
+      s = IMG_LoadTyped_RW(SDL_RWFromConstMem(a.bytes.data(), static_cast<int>(a.bytes.size())), 1, "JPG");
+      if (!s) continue;
+      w = s->w, h = s->h;
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, s ? s->pitch / 3 : 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, s ? GL_RGB : GL_RGBA, w, h, 0, s ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE,
+                 s ? s->pixels : pixels.data());
+    if (s) SDL_FreeSurface(s);
+  }
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  SDL_GL_SwapWindow(window);
+  glFinish();
+  const char byte = 1;
+  if (write(done, &byte, 1) != 1) _exit(1);
+  _exit(0);
+}
+
+void BM_BareGlProgram(benchmark::State& state) {
+  for (auto _ : state) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+      state.SkipWithError("no pipe");
+      break;
+    }
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+      close(fds[0]);
+      BareGlProgram(fds[1]);
+    }
+    close(fds[1]);
+    char byte = 0;
+    const bool done = read(fds[0], &byte, 1) == 1;
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const SchedTimes main = ReadSchedstat("/proc/" + std::to_string(child) + "/schedstat");
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    if (!done) {
+      state.SkipWithError("the bare program failed");
+      break;
+    }
+    state.SetIterationTime(seconds);
+    state.counters["cpu_ms"] = main.runMs;
+    state.counters["unloaded_ms"] = seconds * 1000.0 - main.waitMs;
+  }
+}
+
 // Log lines of the latest program run with their arrival after the fork (ms).
 std::vector<std::pair<double, std::string>> g_lastTimeline;
 
@@ -193,6 +309,8 @@ void BM_ProgramToFirstFrame(benchmark::State& state) {
 }
 
 BENCHMARK(BM_BareDecode)->Iterations(1)->Repetitions(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EngineDecode)->Iterations(1)->Repetitions(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareGlProgram)->Iterations(1)->Repetitions(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProgramToFirstFrame)->Iterations(1)->Repetitions(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 class MedianReporter : public benchmark::ConsoleReporter {
@@ -258,6 +376,18 @@ int main(int argc, char** argv) {
   if (bareCpu > 0 && programCpu > 0)
     std::printf("main-thread CPU time, program / bare decoding: %.3f  (%.1f ms vs %.1f ms)\n",
                 programCpu / bareCpu, programCpu, bareCpu);
+  const double bareGl = reporter.medians["BM_BareGlProgram"];
+  const double bareGlUnloaded = reporter.counters["BM_BareGlProgram/unloaded_ms"];
+  if (bareGl > 0 && program > 0 && bareGlUnloaded > 0)
+    std::printf("for scale, a bare SDL program with the same window, decoding and textures: %.1f ms (%.1f ms without "
+                "run-queue waits, %.1f ms CPU); program / it: %.3f (%.3f without waits)\n",
+                bareGl, bareGlUnloaded, reporter.counters["BM_BareGlProgram/cpu_ms"], program / bareGl,
+                programUnloaded / bareGlUnloaded);
+  const double engineCpu = reporter.counters["BM_EngineDecode/cpu_ms"];
+  if (bareCpu > 0 && engineCpu > 0)
+    std::printf("the engine's own decoding of the same assets (texture paths, MP3 at 44100 Hz, no GL) / bare: "
+                "%.3f  (%.1f ms vs %.1f ms CPU)\n",
+                engineCpu / bareCpu, engineCpu, bareCpu);
   IMG_Quit();
   mpg123_exit();
   return 0;
