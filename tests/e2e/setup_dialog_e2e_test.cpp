@@ -3,6 +3,8 @@
 // opens the window the answer chose or ends with status 0 and no window.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -79,24 +81,30 @@ class SetupDialogEndToEnd : public ::testing::Test {
     for (int i = 0; i < kTimeoutMs / 200; ++i) {
       std::string ids;
       Shell("xdotool search --onlyvisible --classname '^vantor-setup-demo$'", &ids);
-      if (!ids.empty()) return ids.substr(0, ids.find('\n'));
+      // GTK names its dialog with the same class; it may not be gone yet.
+      std::istringstream lines(ids);
+      for (std::string id; std::getline(lines, id);)
+        if (!id.empty() && id != dialogId) return id;
       if (!program.Running()) break;
       Shell("sleep 0.2");
     }
     return {};
   }
 
-  // Waits for the demo's window and the settings line it prints, then ends it.
+  // Waits for the settings line the demo prints once its window is final, then
+  // ends it. With anti-aliasing the first window is replaced by a multisample
+  // one, so the window is looked up again after the line and at every try.
   std::string RunUntilWindowThenEscape(std::string* geometry) {
-    std::string window = WaitForDemoWindow();
-    EXPECT_FALSE(window.empty()) << program.Stderr();
     EXPECT_TRUE(WaitForFileText(dir.File("debug.log"), "(SetupDemo) settings:", kTimeoutMs))
         << ReadText(dir.File("debug.log"));
+    std::string window = WaitForDemoWindow();
+    EXPECT_FALSE(window.empty()) << program.Stderr();
     if (geometry && !window.empty()) Shell("xdotool getwindowgeometry " + window, geometry);
     // SDL cannot take the input focus without a window manager: give it.
     for (int i = 0; i < kTimeoutMs / 500 && !window.empty(); ++i) {
       Shell("xdotool windowfocus --sync " + window + " key Escape");
       if (program.Ended(500)) break;
+      window = WaitForDemoWindow();
     }
     ProgramResult r = program.Wait(kTimeoutMs);
     EXPECT_TRUE(r.exited) << r.stderrText;
