@@ -4,6 +4,13 @@
 
 namespace VantorGL::platform {
 
+OffscreenWindowSystem::OffscreenWindowSystem() {
+  const char* x = SDL_getenv("DISPLAY");
+  const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+  if ((!x || !*x) && (!wayland || !*wayland) && !SDL_getenv("SDL_VIDEODRIVER"))
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+}
+
 void OffscreenWindowSystem::RequestClose() {
   if (newest_) queue_.push_back(Message{newest_, WM_CLOSE, 0, 0});
 }
@@ -92,13 +99,37 @@ bool OffscreenWindowSystem::DeleteContext(RenderContext rc) { return display_.De
 // the interval itself stays 0 (see MakeCurrent).
 bool OffscreenWindowSystem::SetSwapInterval(int) { return true; }
 
-bool OffscreenWindowSystem::HasMultisampleExtension() { return display_.HasMultisampleExtension(); }
-bool OffscreenWindowSystem::HasMultisampleFormatChooser() { return display_.HasMultisampleFormatChooser(); }
+namespace {
+// Without any display SDL falls back to its "offscreen" driver (EGL pbuffers),
+// where the GLX questions have no X server to ask. Its EGL configurations do
+// have multisampling, so the answer there is yes, and the sample count asked
+// for is the format; SetPixelFormat then fails if EGL cannot give it.
+bool OnOffscreenDriver() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && SDL_strcmp(driver, "offscreen") == 0;
+}
+}  // namespace
+
+bool OffscreenWindowSystem::HasMultisampleExtension() {
+  return OnOffscreenDriver() || display_.HasMultisampleExtension();
+}
+
+bool OffscreenWindowSystem::HasMultisampleFormatChooser() {
+  return OnOffscreenDriver() || display_.HasMultisampleFormatChooser();
+}
 
 bool OffscreenWindowSystem::ChooseMultisampleFormat(DeviceContext dc, const int* intAttributes,
                                                     const float* floatAttributes, unsigned maxFormats,
                                                     int* formats, unsigned* count) {
-  return display_.ChooseMultisampleFormat(dc, intAttributes, floatAttributes, maxFormats, formats, count);
+  if (!OnOffscreenDriver())
+    return display_.ChooseMultisampleFormat(dc, intAttributes, floatAttributes, maxFormats, formats, count);
+  *count = 0;
+  for (const int* a = intAttributes; a[0] != 0; a += 2)
+    if (a[0] == WGL_SAMPLES_ARB && a[1] > 0 && maxFormats > 0) {
+      formats[0] = SdlWindowSystem::kMultisampleFormatBase + a[1];
+      *count = 1;
+    }
+  return true;
 }
 
 bool OffscreenWindowSystem::PeekMessage(Message& message) {

@@ -11,6 +11,8 @@
 //     sends its WM_SIZE and WM_ACTIVATE, and nothing else ever arrives unless
 //     RequestClose is called (the display's own events are read and dropped);
 //   - never waits for vertical sync;
+//   - works without any display too, on SDL's "offscreen" driver (EGL), where
+//     it answers the multisample questions itself;
 //   - tells its owner when the frame loop is about to make a frame (the message
 //     queue was found empty) and when a frame is finished (just before the
 //     buffers swap, the picture still in the back buffer).
@@ -26,7 +28,10 @@ namespace VantorGL::platform {
 
 class OffscreenWindowSystem : public IWindowSystem {
  public:
-  OffscreenWindowSystem() = default;
+  // With no X or Wayland display named in the environment (and no driver
+  // chosen there), picks SDL's "offscreen" driver rather than letting SDL try
+  // each display system in turn.
+  OffscreenWindowSystem();
   ~OffscreenWindowSystem() override = default;
   OffscreenWindowSystem(const OffscreenWindowSystem&) = delete;
   OffscreenWindowSystem& operator=(const OffscreenWindowSystem&) = delete;

@@ -108,8 +108,10 @@ std::string UsageText() {
 
 Plays the show off screen on a virtual clock and writes what it shows: PNG
 frames, a video with the show's music, and/or a contact sheet. Run it from the
-directory that holds the show's data (the stage, beside tessaly). The same
-command always gives the same frames.
+directory that holds the show's data (the stage, beside tessaly). It needs no
+display: with one it draws into a hidden window, without one off screen (SDL's
+"offscreen" driver); the pictures are the same. The same command always gives
+the same frames.
 
 Outputs (at least one):
   --out FILE.mp4      a video (H.264 and AAC through the ffmpeg program; .mkv

@@ -240,7 +240,7 @@ bool VideoEncoder::Start(const Settings& s, std::string* error) {
   if (!s.music.empty()) c.insert(c.end(), {"-map", "1:a:0"});
   // 4:2:0 colour needs even sides.
   if (s.width % 2 || s.height % 2) c.insert(c.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2"});
-  c.insert(c.end(), {"-c:v", "libx264", "-preset", "fast", "-crf", "18", "-pix_fmt", "yuv420p"});
+  c.insert(c.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
   if (!s.music.empty()) c.insert(c.end(), {"-c:a", "aac", "-b:a", "192k", "-af", "apad"});
   // The same command writes the same bytes: no dates or version strings.
   c.insert(c.end(), {"-t", seconds, "-map_metadata", "-1", "-fflags", "+bitexact", "-flags:v", "+bitexact",

@@ -269,6 +269,13 @@ int RunCapture(const Options& options) {
     Say(error);
     return failure;
   }
+  if (!loopStarted) {
+    video.Abort();
+    Say("the show could not be started: no window with a GL context could be made (with a display, check "
+        "DISPLAY; without one, SDL's \"offscreen\" driver needs EGL, or run the capture under xvfb-run from the "
+        "Debian package \"xvfb\")");
+    return kExitFailed;
+  }
   if (kept != plan.count()) {
     video.Abort();
     Say("the show ended after " + std::to_string(made) + " frames, before the capture was complete");

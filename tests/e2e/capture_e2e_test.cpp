@@ -234,6 +234,22 @@ TEST_F(CaptureEndToEnd, FramesShowTheScheduledSlideAndRepeatBitForBit) {
   }
 }
 
+TEST_F(CaptureEndToEnd, WithoutAnyDisplayTheFramesAreTheSame) {
+  const std::vector<std::string> common = {"--fps", "10", "--size", "320x240", "--from", "0:03.5", "--to", "0:03.7"};
+  auto args = common;
+  args.insert(args.end(), {"--frames", "x"});
+  ExpectSuccess(Capture(args));
+  args = common;
+  args.insert(args.end(), {"--frames", "none"});
+  ExpectSuccess(Capture(args, {{"DISPLAY", ""}}));
+  EXPECT_NE(ReadText(dir.File("debug.log")).find("multisample format"), std::string::npos)
+      << "the production's 4 samples without a display too";
+  ASSERT_EQ(ListDir(dir.File("x")), (std::vector<std::string>{FrameName(35), FrameName(36)}));
+  ASSERT_EQ(ListDir(dir.File("none")), ListDir(dir.File("x")));
+  for (const std::string& name : ListDir(dir.File("x")))
+    EXPECT_EQ(ReadText(dir.File("x/" + name)), ReadText(dir.File("none/" + name))) << name;
+}
+
 TEST_F(CaptureEndToEnd, VideoCarriesTheFirst47SecondsOfTheMusicAndASheetOfOneFramePerSecond) {
   const ProgramResult r = Capture({"--fps", "4", "--size", "320x180", "--out", "out/show.mp4", "--sheet",
                                    "out/sheet.png"});
