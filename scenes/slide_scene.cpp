@@ -90,6 +90,10 @@ void cSlideScene::DrawPicture() {
   DrawUnitQuad();
   resources->tex[frame].Unbind();
 
+  DrawMirroredPicture(resources->slides[slide]);
+}
+
+void DrawMirroredPicture(cTextureSystem& picture) {
   glLoadIdentity();
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_ALPHA_TEST);
@@ -99,9 +103,9 @@ void cSlideScene::DrawPicture() {
   glScalef(2.08f, 1.56f, 0);
   glRotatef(0, 0, 1, 0);
   glScalef(1, -1, 0);
-  resources->slides[slide].Bind();
+  picture.Bind();
   DrawUnitQuad();
-  resources->slides[slide].Unbind();
+  picture.Unbind();
   glDisable(GL_ALPHA_TEST);
   glDisable(GL_BLEND);
 }

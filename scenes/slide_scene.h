@@ -4,12 +4,17 @@
 // 1024 x 768 target and then drawn over the window. Slides and frames are the
 // registry's textures "Slide0".."Slide55" and "Tex0".."Tex5".
 #include "resources/render_texture_system.h"
+#include "resources/texture_system.h"
 #include "scenes/scene_system.h"
 
 namespace VantorGL {
 
 // The GL state both scenes set up in their Init (the water scene adds texturing).
 void ApplySceneGlState();
+
+// A picture with alpha laid over the view (slides, the overlay): blended, drawn
+// mirrored vertically so that a top-row-first PNG appears upright.
+void DrawMirroredPicture(cTextureSystem& picture);
 
 class cSlideScene : public cSceneSystem {
  public:

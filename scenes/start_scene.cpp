@@ -108,20 +108,7 @@ void cStartScene::Draw() {
   glDisable(GL_BLEND);
   glDisable(GL_MULTISAMPLE);
 
-  glLoadIdentity();
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_ALPHA_TEST);
-  glEnable(GL_BLEND);
-  glColor4f(1, 1, 1, 1);
-  glTranslatef(0, 0, -3.65f);
-  glScalef(2.08f, 1.56f, 0);
-  glRotatef(0, 0, 1, 0);
-  glScalef(1, -1, 0);
-  resources->overlayI.Bind();
-  DrawUnitQuad();
-  resources->overlayI.Unbind();
-  glDisable(GL_ALPHA_TEST);
-  glDisable(GL_BLEND);
+  DrawMirroredPicture(resources->overlayI);
   glColor4f(1, 1, 1, 1);
 }
 

@@ -1,37 +1,16 @@
 #pragma once
-// The show's cue sheet as the content tool composes to it: the slide scene's
+// The show's cue sheet as the content tool composes to it: the slide scene's own
 // schedule (milliseconds of show time, lower bound excluded, upper included).
 // The slides are drawn for these durations and the music puts an accent on every
-// change. A test holds this table against the engine's own schedule.
-#include <array>
+// change.
 #include <cstdint>
+
+#include "scenes/slide_schedule.h"
 
 namespace content {
 
-struct Cue {
-  int32_t fromMs;
-  int32_t toMs;
-  int32_t slide;
-};
-
-inline constexpr std::array<Cue, 55> kCueSheet = {{
-    {0, 3500, 0},         {3500, 3800, 1},      {3800, 4500, 2},      {4500, 4700, 3},
-    {4700, 5200, 5},      {5200, 6000, 6},      {6000, 6200, 7},      {6200, 7300, 8},
-    {7300, 7600, 9},      {7600, 7700, 10},     {7700, 8000, 11},     {8000, 8300, 12},
-    {8300, 8400, 13},     {8400, 8500, 14},     {8500, 8800, 15},     {8800, 9200, 16},
-    {9200, 10000, 17},    {10000, 11000, 18},   {11000, 12000, 19},   {12000, 14600, 20},
-    {14600, 16600, 21},   {16600, 18000, 22},   {18000, 18500, 23},   {18500, 19000, 24},
-    {19000, 19500, 25},   {19500, 20000, 26},   {20000, 20500, 27},   {20500, 21000, 28},
-    {21000, 21500, 29},   {21500, 22000, 30},   {22000, 22500, 31},   {22500, 23000, 32},
-    {23000, 23500, 33},   {23500, 24000, 34},   {24000, 24500, 35},   {24500, 25000, 36},
-    {25000, 25500, 37},   {25500, 26000, 38},   {26000, 27000, 39},   {27000, 27200, 40},
-    {27200, 27900, 41},   {27900, 28100, 42},   {28100, 29000, 43},   {29000, 29200, 44},
-    {29200, 30000, 45},   {30000, 30200, 46},   {30200, 32600, 47},   {32600, 33000, 48},
-    {33000, 37000, 49},   {37000, 37800, 50},   {37800, 38400, 51},   {38400, 39000, 52},
-    {39000, 39500, 53},   {39500, 41300, 54},   {41300, 45000, 55},
-}};
-
-// The show ends here (the last slide stays from 45000 ms on).
-inline constexpr int32_t kShowEndMs = 47000;
+using Cue = VantorGL::SlideCue;
+inline constexpr const auto& kCueSheet = VantorGL::kSlideSchedule;
+inline constexpr int32_t kShowEndMs = VantorGL::kShowEndMs;
 
 }  // namespace content
