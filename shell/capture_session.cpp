@@ -296,7 +296,7 @@ int RunCapture(const Options& options) {
   if (!options.outFile.empty()) written += "\n  video: " + options.outFile;
   if (!options.framesDir.empty()) written += "\n  frames: " + options.framesDir + "/" + FrameDirectory::FileName(plan.firstFrame) + " ...";
   if (!options.sheetFile.empty()) written += "\n  contact sheet: " + options.sheetFile;
-  Say(std::to_string(kept) + " frames of the " + SceneName(options.scene) + ", " + from + " to " + to + ", " + size +
+  Say(std::to_string(kept) + (kept == 1 ? " frame" : " frames") + " of the " + SceneName(options.scene) + ", " + from + " to " + to + ", " + size +
       " at " + std::to_string(options.fps) + " frames per second" + written);
   const double span = Seconds(lastKept - firstKept);
   char timing[256];
