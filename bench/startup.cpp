@@ -3,9 +3,13 @@
 // running the real tessaly from a temporary copy of the stage under a private
 // Xvfb, against the bare decoding of the same pictures and tunes in this process
 // (libpng for the PNGs, SDL2_image for the JPEGs, libmpg123 for the two MP3s).
-// Repetitions of the two alternate, so background load hits both alike. Prints
-// the ratio of the medians (target: at most 1.5) and, for the last program run,
-// when each log line arrived, as a rough breakdown of where the time goes.
+// Repetitions alternate, so background load hits both alike. Prints the ratio of
+// the medians (target: at most 1.5), the same without the run-queue waits of the
+// loading thread (what the machine's other load adds) and in CPU time, and for
+// scale: the engine's own CPU side of the same assets (texture paths, MP3
+// decoder; no GL), and a bare SDL program that opens the same window and makes the
+// same textures. For the last program run, when each log line arrived, as a
+// rough breakdown of where the time goes.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <benchmark/benchmark.h>
