@@ -29,7 +29,11 @@ void cDemoScene::Update() {
 }
 
 void cDemoScene::Draw() {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  // The slide scene clears the window itself before drawing on it; when it is the
+  // only scene drawing, a clear here would only repeat that one. On a software
+  // renderer a 4-sample window clear costs a sixth of the frame.
+  if (DrawsThisFrame(startScene) || !DrawsThisFrame(slideScene))
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   RunDraw(startScene);
   RunDraw(slideScene);

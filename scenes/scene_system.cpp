@@ -22,9 +22,10 @@ int32_t DigitsValue(const std::string& buffer) {
 // 32-bit wrapping arithmetic: long texts must not be undefined behaviour.
 int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
 
-bool InWindow(const cSceneSystem& s) {
-  return (s.windowStartMs <= s.elapsedMs && s.elapsedMs <= s.windowEndMs) || s.alwaysActive;
+bool InWindow(const cSceneSystem& s, int32_t elapsedMs) {
+  return (s.windowStartMs <= elapsedMs && elapsedMs <= s.windowEndMs) || s.alwaysActive;
 }
+bool InWindow(const cSceneSystem& s) { return InWindow(s, s.elapsedMs); }
 
 void TakeOrigin(cSceneSystem& s) {
   if (s.firstFrame) {
@@ -101,6 +102,12 @@ void RunUpdate(cSceneSystem& scene) {
     scene.activeMs = Wrap(int64_t{scene.activeMs} + cTimer::Instance().deltaMs);
     scene.Update();
   }
+}
+
+bool DrawsThisFrame(const cSceneSystem& scene) {
+  if (scene.disabled) return false;
+  // A scene not run yet takes its origin in this draw: its time is then 0.
+  return InWindow(scene, scene.firstFrame ? 0 : scene.elapsedMs);
 }
 
 void RunDraw(cSceneSystem& scene) {

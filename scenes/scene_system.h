@@ -65,5 +65,7 @@ class cSceneSystem {
 // Called by a scene's owner once per frame, RunUpdate before RunDraw.
 void RunUpdate(cSceneSystem& scene);
 void RunDraw(cSceneSystem& scene);
+// Whether RunDraw would call the scene's Draw this frame.
+bool DrawsThisFrame(const cSceneSystem& scene);
 
 }  // namespace VantorGL

@@ -210,3 +210,21 @@ TEST(ByteReader, NeverReadsPastTheEnd) {
   ByteReader limited(bytes + 6, 3);
   EXPECT_FALSE(limited.Name(name, 1)) << "name longer than the limit";
 }
+
+TEST(SceneWindow, DrawsThisFrameAgreesWithRunDraw) {
+  CountingScene scene;
+  scene.SetTimeWindow("0:01.0", "0:02.0");
+  EXPECT_FALSE(DrawsThisFrame(scene)) << "not run yet: its time would be 0";
+  scene.SetTimeWindow("0:00.0", "0:02.0");
+  EXPECT_TRUE(DrawsThisFrame(scene));
+  RunDraw(scene);
+  EXPECT_EQ(scene.draws, 1);
+  scene.elapsedMs = 2001;
+  EXPECT_FALSE(DrawsThisFrame(scene));
+  RunDraw(scene);
+  EXPECT_EQ(scene.draws, 1);
+  scene.alwaysActive = true;
+  EXPECT_TRUE(DrawsThisFrame(scene));
+  scene.disabled = true;
+  EXPECT_FALSE(DrawsThisFrame(scene));
+}
