@@ -129,8 +129,8 @@ void main()
     vec3 N = texture2D(normalMap, gl_TexCoord[0].st).rgb * 2.0 - 1.0;
     vec3 lit = SurfaceColor * max(dot(N, LightDir), 0.0);
     vec3 R = reflect(LightDir, N);
-    float spec = pow(max(dot(EyeDir, R), 0.0), 8.0) * SpecularFactor;
-    lit = min(lit + spec, 1.0);
+    float specular = pow(max(dot(EyeDir, R), 0.0), 8.0) * SpecularFactor;
+    lit = min(lit + specular, 1.0);
     vec4 C = texture2D(colorMap, gl_TexCoord[0].st);
     gl_FragColor = 0.2 * C + vec4(lit, 1.0) * C;
 }

@@ -543,8 +543,8 @@ float NormalMappedWhite(float x, float y, const float light[3]) {
   float diffuse = std::max(L[2], 0.0f);                // N = (0, 0, 1)
   float R[3] = {L[0], L[1], -L[2]};                    // reflect(L, N)
   float E[3] = {-x / std::sqrt(3.0f), -y / std::sqrt(3.0f), -1.0f / std::sqrt(3.0f)};
-  float spec = std::pow(std::max(E[0] * R[0] + E[1] * R[1] + E[2] * R[2], 0.0f), 8.0f);
-  return 0.2f + std::min(diffuse + spec, 1.0f);
+  float specular = std::pow(std::max(E[0] * R[0] + E[1] * R[1] + E[2] * R[2], 0.0f), 8.0f);
+  return 0.2f + std::min(diffuse + specular, 1.0f);
 }
 }  // namespace
 
