@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bare_window.h"
 #include "resources/texture_images.h"
 #include "scenedata/model_3ds.h"
 #include "tests/support/process.h"
@@ -106,18 +107,9 @@ double PeakResident(pid_t pid) {
 // The bare program, in a child process on the same X server: VmHWM (bytes) after
 // its window and context, then after the pictures are textures.
 void BareProgram(const std::string& root, int results) {
-  SDL_Init(SDL_INIT_VIDEO);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
-  SDL_Window* window = SDL_CreateWindow("bare", 0, 0, 1280, 720,
-                                        SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS);
-  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  SDL_Window* window = nullptr;
+  SDL_GLContext context = nullptr;
+  vantor_bench::OpenBareWindow("bare", 1280, 720, window, context);
   double peaks[2] = {0, 0};
   if (context) {
     for (int i = 0; i < 3; ++i) {

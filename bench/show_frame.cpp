@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bare_window.h"
 #include "platform/message_box.h"
 #include "resources/texture_images.h"
 #include "shell/debug_system.h"
@@ -139,18 +140,9 @@ void Quad(float z, float flipY) {
 [[noreturn]] void MinimalProgram(const std::string& stage, int commands, int results) {
   vantor_test::PrivateXvfb xvfb;
   if (!xvfb.Start(kWidth, kHeight)) _exit(2);
-  SDL_Init(SDL_INIT_VIDEO);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
-  SDL_Window* window = SDL_CreateWindow("minimal", 0, 0, kWidth, kHeight,
-                                        SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS);
-  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  SDL_Window* window = nullptr;
+  SDL_GLContext context = nullptr;
+  vantor_bench::OpenBareWindow("minimal", kWidth, kHeight, window, context);
   if (!context) _exit(3);
   SDL_GL_SetSwapInterval(1);
 

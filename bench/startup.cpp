@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bare_window.h"
 #include "resources/texture_images.h"
 #include "shell/mp3_decoder.h"
 #include "tests/support/process.h"
@@ -172,18 +173,9 @@ void BM_EngineDecode(benchmark::State& state) {
 // makes the pictures plain textures (their own sizes, no rule) and draws one frame:
 // what the window system and the GL driver add to the decoding by themselves.
 void BareGlProgram(int done) {
-  SDL_Init(SDL_INIT_VIDEO);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
-  SDL_Window* window = SDL_CreateWindow("bare", 0, 0, 1280, 720,
-                                        SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS);
-  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  SDL_Window* window = nullptr;
+  SDL_GLContext context = nullptr;
+  vantor_bench::OpenBareWindow("bare", 1280, 720, window, context);
   if (!context) _exit(1);
   for (const Asset& a : g_assets) {
     if (a.kind == Asset::kMp3) {

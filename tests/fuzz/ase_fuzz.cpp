@@ -7,29 +7,12 @@
 #include <string_view>
 
 #include "scenedata/ase_loader.h"
+#include "tests/support/ase_reference.h"
 #include "shell/debug_system.h"
 
 using namespace VantorGL;
 
-namespace {
-std::string ReferenceNormalise(std::string_view raw) {
-  std::string out;
-  bool started = false, inQuotes = false;
-  for (char c : raw) {
-    if (c == '*') {
-      started = true;
-    } else if (c == '"') {
-      inQuotes = !inQuotes;
-      out += c;
-    } else if (c == ' ' || c == '\t') {
-      if (started) out += inQuotes ? c : ':';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-}  // namespace
+using vantor_test::ReferenceAseNormalise;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cDebugSystem::Instance().enabled = false;
@@ -61,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pos = newline == std::string_view::npos ? text.size() : newline + 1;
     const std::string_view stored = apart.lines[i];
     if (stored.substr(0, 7) == "checked") continue;
-    if (stored != ReferenceNormalise(raw)) __builtin_trap();
+    if (stored != ReferenceAseNormalise(raw)) __builtin_trap();
   }
   return 0;
 }

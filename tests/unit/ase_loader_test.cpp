@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scenedata/ase_loader.h"
+#include "tests/support/ase_reference.h"
 #include "shell/debug_system.h"
 
 using namespace VantorGL;
@@ -273,26 +274,7 @@ TEST(AseFixtures, CameraWithAnimatedChildAndMotionCapture) {
   EXPECT_EQ(capture.lines.size(), 19837u);
 }
 
-namespace {
-// The normalisation rules written plainly, one character at a time.
-std::string ReferenceNormalise(std::string_view raw) {
-  std::string out;
-  bool started = false, inQuotes = false;
-  for (char c : raw) {
-    if (c == '*') {
-      started = true;
-    } else if (c == '"') {
-      inQuotes = !inQuotes;
-      out += c;
-    } else if (c == ' ' || c == '\t') {
-      if (started) out += inQuotes ? c : ':';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-}  // namespace
+using vantor_test::ReferenceAseNormalise;
 
 TEST(AseNormalise, AgreesWithThePlainRulesOnRandomLines) {
   // Long lines go through the wide paths, so quotes, stars, CRs and line ends must land
@@ -309,10 +291,10 @@ TEST(AseNormalise, AgreesWithThePlainRulesOnRandomLines) {
       const uint32_t r = next() % 40;
       raw += r < 10 ? alphabet[r] : char('b' + r % 20);
     }
-    ASSERT_EQ(cFileLoader_ASE::NormaliseLine(raw), ReferenceNormalise(raw)) << raw;
+    ASSERT_EQ(cFileLoader_ASE::NormaliseLine(raw), ReferenceAseNormalise(raw)) << raw;
     file += raw + ((n % 7) ? "\n" : "\r\n");
     std::string_view stored = raw;
-    expectedLines.push_back(ReferenceNormalise(stored));
+    expectedLines.push_back(ReferenceAseNormalise(stored));
   }
   cFileLoader_ASE loader;
   loader.ReadLines(file);
