@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scenedata/ase_loader.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/ase_reference.h"
 #include "shell/debug_system.h"
 
@@ -69,13 +70,7 @@ struct LogCapture {
     fs::remove_all(dir);
   }
   std::vector<std::string> Lines() const {
-    cDebugSystem::Instance().Flush();
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    std::string line;
-    std::getline(in, line);  // banner
-    while (std::getline(in, line)) lines.push_back(line.substr(line.find(']') + 1));
-    return lines;
+    return vantor_test::LogLinesAfterBanner(path);
   }
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "properties/property_system.h"
+#include "tests/support/log_lines.h"
 #include "shell/debug_system.h"
 
 using namespace VantorGL;
@@ -52,13 +53,7 @@ struct Scratch {
     return path;
   }
   std::vector<std::string> LogLines() const {
-    cDebugSystem::Instance().Flush();
-    std::ifstream in(logPath);
-    std::vector<std::string> lines;
-    std::string line;
-    std::getline(in, line);  // banner
-    while (std::getline(in, line)) lines.push_back(line.substr(line.find(']') + 1));
-    return lines;
+    return vantor_test::LogLinesAfterBanner(logPath);
   }
 };
 
