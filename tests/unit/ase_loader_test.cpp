@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "scenedata/ase_loader.h"
-#include "tests/support/log_lines.h"
-#include "tests/support/ase_reference.h"
 #include "shell/debug_system.h"
+#include "tests/support/ase_reference.h"
+#include "tests/support/log_lines.h"
 
 using namespace VantorGL;
 namespace fs = std::filesystem;

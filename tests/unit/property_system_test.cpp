@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "properties/property_system.h"
-#include "tests/support/log_lines.h"
 #include "shell/debug_system.h"
+#include "tests/support/log_lines.h"
 
 using namespace VantorGL;
 namespace fs = std::filesystem;
