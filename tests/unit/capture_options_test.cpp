@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "shell/capture_options.h"
-#include "shell/capture_output.h"
-#include "shell/capture_progress.h"
+#include "makers/capture_options.h"
+#include "makers/capture_output.h"
+#include "makers/capture_progress.h"
 
 using namespace VantorGL::capture;
 

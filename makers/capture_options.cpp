@@ -1,4 +1,4 @@
-#include "shell/capture_options.h"
+#include "makers/capture_options.h"
 
 #include <charconv>
 #include <cstdio>

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/capture_options.h"
-#include "shell/capture_session.h"
+#include "makers/capture_options.h"
+#include "makers/capture_session.h"
 
 int main(int argc, char** argv) {
   using namespace VantorGL::capture;

@@ -1,4 +1,4 @@
-#include "shell/capture_output.h"
+#include "makers/capture_output.h"
 
 #include <fcntl.h>
 #include <png.h>

@@ -1,4 +1,4 @@
-#include "shell/capture_progress.h"
+#include "makers/capture_progress.h"
 
 #include <algorithm>
 #include <cmath>

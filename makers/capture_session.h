@@ -12,7 +12,7 @@
 //
 // Messages go to standard error; the result is the program's exit status.
 // Call once per process, from the main thread.
-#include "shell/capture_options.h"
+#include "makers/capture_options.h"
 
 namespace VantorGL::capture {
 

@@ -1,4 +1,4 @@
-#include "shell/capture_session.h"
+#include "makers/capture_session.h"
 
 #include <epoxy/gl.h>
 #include <signal.h>
@@ -13,8 +13,8 @@
 #include "platform/clock.h"
 #include "platform/offscreen_window_system.h"
 #include "resources/resources.h"
-#include "shell/capture_output.h"
-#include "shell/capture_progress.h"
+#include "makers/capture_output.h"
+#include "makers/capture_progress.h"
 #include "shell/debug_system.h"
 #include "shell/file_paths.h"
 #include "shell/production.h"
