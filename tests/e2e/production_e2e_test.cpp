@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cmath>
 #include <fstream>
 #include <regex>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "scenes/slide_schedule.h"
+#include "tests/support/message_boxes.h"
 #include "tests/support/process.h"
 #include "tests/support/xvfb.h"
 
@@ -39,44 +41,32 @@ class Production : public ::testing::Test {
                       timeoutMs);
   }
 
-  // Answers the message box titled `caption` with Return once it shows, while
-  // the program runs; the program's result.
-  ProgramResult RunAnsweringBox(const std::string& caption,
-                                std::vector<std::pair<std::string, std::string>> env) {
+  // Runs the program and answers its boxes as they come up, in order: each
+  // (caption, key) pair once. `boxesAnswered` counts the ones answered.
+  ProgramResult RunAnswering(std::vector<std::pair<std::string, std::string>> boxes,
+                             std::vector<std::pair<std::string, std::string>> env = {}) {
     Program p;
     EXPECT_TRUE(p.Start({.program = ProgramPath("tessaly"), .workDir = dir.path(), .env = std::move(env)}));
     const auto deadline = Clock::now() + std::chrono::milliseconds(kStartMs);
-    boxSeen = false;
-    while (p.Running() && Clock::now() < deadline) {
-      const std::string id = BoxWindow(caption);
+    boxesAnswered = 0;
+    while (p.Running() && Clock::now() < deadline && boxesAnswered < boxes.size()) {
+      const auto& [caption, key] = boxes[boxesAnswered];
+      const std::string id = FindBox(caption);
       if (!id.empty()) {
-        boxSeen = true;
-        Shell("xdotool key --window " + id + " Return");
+        // The program waits for the viewer meanwhile.
+        EXPECT_TRUE(p.Running()) << caption;
+        EXPECT_TRUE(AnswerBox(id, key)) << caption << " never took the keyboard focus";
+        ++boxesAnswered;
+        while (!FindBox(caption).empty() && p.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    return p.Wait(10000);
-  }
-
-  // SDL's message boxes carry UTF-8 names that xdotool's search misses.
-  static std::string BoxWindow(const std::string& caption) {
-    std::string tree;
-    Shell("xwininfo -root -tree 2>/dev/null", &tree);
-    std::istringstream lines(tree);
-    std::string line;
-    while (std::getline(lines, line)) {
-      if (line.find("\"" + caption + "\"") == std::string::npos) continue;
-      std::istringstream words(line);
-      std::string id;
-      words >> id;
-      if (id.rfind("0x", 0) == 0) return id;
-    }
-    return {};
+    return p.Wait(kStartMs);
   }
 
   PrivateXvfb xvfb;
   WorkDir dir = WorkDir::CopyOfStage();
-  bool boxSeen = false;
+  size_t boxesAnswered = 0;
 };
 
 // The screen scaled to the slides' 1024x768, as RGBA bytes.
@@ -185,17 +175,56 @@ TEST_F(Production, BrokenPropertyFilesEndWith251And252) {
 }
 
 TEST_F(Production, TooOldOpenGLShowsTheMessageAndEndsWithStatus1) {
-  const ProgramResult r = RunAnsweringBox("OpenGL 2.1 not supported", {{"MESA_GL_VERSION_OVERRIDE", "2.0"}});
-  EXPECT_TRUE(boxSeen);
+  const ProgramResult r =
+      RunAnswering({{"OpenGL 2.1 not supported", "Return"}}, {{"MESA_GL_VERSION_OVERRIDE", "2.0"}});
+  EXPECT_EQ(boxesAnswered, 1u);
   ASSERT_TRUE(r.exited) << r.stderrText;
   EXPECT_EQ(r.status, 1) << r.stderrText;
+  EXPECT_NE(r.stderrText.find("OpenGL 2.1 not supported: OpenGL 2.1 not supported.. lol\n"), std::string::npos)
+      << r.stderrText;
   EXPECT_EQ(ReadText(dir.File("debug.log")).find("Font OK!"), std::string::npos) << "nothing else loaded";
 }
 
 TEST_F(Production, NoFramebufferObjectsShowsTheMessageAndEndsWithStatus99) {
   const ProgramResult r =
-      RunAnsweringBox("Error", {{"MESA_EXTENSION_OVERRIDE", "-GL_EXT_framebuffer_object"}});
-  EXPECT_TRUE(boxSeen);
+      RunAnswering({{"Error", "Return"}}, {{"MESA_EXTENSION_OVERRIDE", "-GL_EXT_framebuffer_object"}});
+  EXPECT_EQ(boxesAnswered, 1u);
   ASSERT_TRUE(r.exited) << r.stderrText;
   EXPECT_EQ(r.status, 99) << r.stderrText;
+}
+
+// A screen without the 1280x720 mode: the viewer is asked whether to go on in a
+// window, and the answer decides.
+TEST_F(Production, AFullScreenModeTheScreenLacksAsksForAWindowAndTakesTheAnswer) {
+  ASSERT_TRUE(xvfb.Start(1024, 768));
+  const std::string question = "Kiro GL";
+
+  // No (Escape): the closing message, then the end, with no window.
+  ProgramResult r = RunAnswering({{question, "Escape"}, {"ERROR", "Return"}});
+  EXPECT_EQ(boxesAnswered, 2u);
+  ASSERT_TRUE(r.exited) << r.stderrText;
+  EXPECT_EQ(r.status, 0) << r.stderrText;
+  EXPECT_NE(r.stderrText.find("ERROR: Program Will Now Close.\n"), std::string::npos) << r.stderrText;
+  EXPECT_EQ(ReadText(dir.File("debug.log")).find("window open"), std::string::npos);
+
+  // Yes (Return): the show opens windowed.
+  Program p;
+  ASSERT_TRUE(p.Start({.program = ProgramPath("tessaly"), .workDir = dir.path()}));
+  std::string id;
+  for (int i = 0; i < kStartMs / 100 && id.empty() && p.Running(); ++i) {
+    id = FindBox(question);
+    if (id.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(id.empty()) << p.Stderr();
+  ASSERT_TRUE(AnswerBox(id, "Return"));
+  EXPECT_TRUE(WaitForFileText(dir.File("debug.log"), "window open: 1280x720, windowed", kStartMs))
+      << ReadText(dir.File("debug.log")) << p.Stderr();
+  p.Signal(SIGTERM);
+  r = p.Wait(kStartMs);
+  ASSERT_TRUE(r.exited) << r.stderrText;
+  EXPECT_EQ(r.status, 0) << r.stderrText;
+  EXPECT_NE(r.stderrText.find("Kiro GL: The Requested Fullscreen Mode Is Not Supported By Your Video Card. Use "
+                              "Windowed Mode Instead?\n"),
+            std::string::npos)
+      << r.stderrText;
 }

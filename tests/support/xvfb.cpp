@@ -27,7 +27,7 @@ bool PrivateXvfb::Start(int width, int height) {
       dup2(devnull, 2);
     }
     execlp("Xvfb", "Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-           "tcp", "-noreset", "+extension", "GLX", static_cast<char*>(nullptr));
+           "tcp", "-noreset", "+extension", "GLX", "-fp", "built-ins", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);

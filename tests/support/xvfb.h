@@ -1,7 +1,9 @@
 #pragma once
 // A private X server for one test process: Xvfb picks a free display number
 // itself (-displayfd), DISPLAY is pointed at it, and it is stopped on Stop() or
-// at destruction. Tests never use the developer's own display.
+// at destruction. Tests never use the developer's own display. The server
+// offers only its built-in core fonts, as one on a machine without the xfonts
+// packages does, so programs meet the same server on every machine.
 #include <string>
 #include <sys/types.h>
 

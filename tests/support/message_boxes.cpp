@@ -1,0 +1,39 @@
+#include "tests/support/message_boxes.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/process.h"
+
+namespace vantor_test {
+
+std::string FindBox(const std::string& caption) {
+  std::string tree;
+  Shell("xwininfo -root -tree", &tree);
+  std::istringstream lines(tree);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.find("\"" + caption + "\":") == std::string::npos) continue;
+    std::istringstream words(line);
+    std::string id;
+    words >> id;
+    if (id.rfind("0x", 0) == 0) return id;
+  }
+  return {};
+}
+
+bool AnswerBox(const std::string& boxId, const std::string& key, int timeoutMs) {
+  const unsigned long want = std::strtoul(boxId.c_str(), nullptr, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    std::string focus;
+    Shell("xdotool getwindowfocus", &focus);
+    if (want != 0 && std::strtoul(focus.c_str(), nullptr, 0) == want) return SendKey(key);
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+}  // namespace vantor_test
