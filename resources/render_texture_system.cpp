@@ -2,8 +2,12 @@
 
 #include <epoxy/gl.h>
 
+#include <cstdio>
+#include <string>
+
 #include "platform/gl_extensions.h"
 #include "platform/message_box.h"
+#include "shell/debug_system.h"
 #include "shell/exit.h"
 
 namespace VantorGL {
@@ -49,9 +53,19 @@ bool cRenderTextureSystem::Create(int32_t newWidth, int32_t newHeight, int32_t f
   glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, width, height);
   glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depthBuffer);
   glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colorTexture, 0);
+  const GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
 
   glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  if (status != GL_FRAMEBUFFER_COMPLETE_EXT) {
+    // The objects stay; drawing into the target simply reaches nothing.
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%04X", static_cast<unsigned>(status));
+    cDebugSystem::Instance().Log("cRenderTextureSystem", "render target " + std::to_string(width) + "x" +
+                                                             std::to_string(height) +
+                                                             " is incomplete: framebuffer status " + code);
+    return false;
+  }
   return true;
 }
 

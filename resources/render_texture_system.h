@@ -12,8 +12,9 @@ class cRenderTextureSystem {
  public:
   // Makes the GL objects. `filter`: 0 nearest, 1 linear, anything else leaves the
   // colour texture's default filters. Without GL_EXT_framebuffer_object it shows
-  // the "Error" box and ends the program with status 99. Always true otherwise;
-  // completeness is not checked.
+  // the "Error" box and ends the program with status 99. False, with one log
+  // line, when the driver finds the framebuffer incomplete (a size or format it
+  // cannot render to); the objects are kept either way.
   virtual bool Create(int32_t width, int32_t height, int32_t filter);
   // Makes the target the current framebuffer (colour texture attached again).
   virtual void Begin();

@@ -32,12 +32,14 @@ double RandomRange(double a, double b) {
   return a + static_cast<double>((10 * r) % modulus) / 1000.0;
 }
 
-cResources::~cResources() {
-  // Members go in reverse order of declaration: particles, properties, the
-  // effects, the models, the animation, the textures, then the music, which
-  // stops its stream and frees the audio library last.
-  actionFont.DeleteFontLists();
-  arialFont.DeleteFontLists();
+// Members go in reverse order of declaration: particles, properties, the
+// effects, the models, the animation, the textures, the fonts' lists (here),
+// then the music, which stops its stream and frees the audio library last.
+cResources::~cResources() = default;
+
+cResources::FontListRelease::~FontListRelease() {
+  owner->actionFont.DeleteFontLists();
+  owner->arialFont.DeleteFontLists();
 }
 
 int32_t cResources::SetMusicFile() {

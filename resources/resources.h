@@ -55,6 +55,13 @@ class cResources : public cDataSystem {
   MusicStream music;
   FontRecord arialFont;
   FontRecord actionFont;
+  // Deletes the two fonts' display lists, actionFont's first. Declared right
+  // after them, so it runs once every later member has gone (the effects, the
+  // models, the animation, the textures) and just before the music.
+  struct FontListRelease {
+    cResources* owner;
+    ~FontListRelease();
+  } fontListRelease{this};
   cTextureSystem scenery1Tex01;
   cTextureSystem nm1;
   cTextureSystem waterTexture;

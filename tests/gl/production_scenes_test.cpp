@@ -7,10 +7,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "platform/clock.h"
 #include "scenes/demo_scene.h"
+#include "shell/audio_library.h"
 #include "shell/timer.h"
 #include "tests/support/gl_fixture.h"
 #include "tests/support/process.h"
@@ -141,6 +144,59 @@ TEST_F(ProductionScenes, WaterSceneDrawsSkyLogoWaterAndGlow) {
   EXPECT_GT(water.Sum(), 30) << "the water surface is drawn";
   EXPECT_GT(std::abs(centre.Sum() - sky.Sum()) + std::abs(centre.Sum() - water.Sum()), 10)
       << "the logo stands out in the middle";
+}
+
+// What the registry's teardown has left when its fonts' lists go: the effects'
+// programs are gone already, the music (and the audio library it frees) is not.
+struct FontTeardown {
+  std::vector<GLuint> programs;
+  std::vector<GLuint> listsDeleted;
+  bool effectsGone = false;
+  bool musicStillThere = false;
+};
+FontTeardown* g_teardown = nullptr;
+PFNGLDELETELISTSPROC g_deleteLists = nullptr;
+
+void GLAPIENTRY RecordDeleteLists(GLuint list, GLsizei range) {
+  if (g_teardown->listsDeleted.empty()) {
+    g_teardown->effectsGone = true;
+    for (GLuint p : g_teardown->programs) g_teardown->effectsGone &= !glIsProgram(p);
+    g_teardown->musicStillThere = audio::MixRate() != 0;
+  }
+  g_teardown->listsDeleted.push_back(list);
+  g_deleteLists(list, range);
+}
+
+class RegistryTeardown : public GlTest {};
+
+TEST_F(RegistryTeardown, FontListsGoAfterTheEffectsAndJustBeforeTheMusic) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  auto registry = std::make_unique<cResources>();
+  registry->music.Open();  // no file here: a silent record, the library started
+  registry->arialFont.BuildBitmapFont("", "Arial", -16);
+  registry->actionFont.BuildBitmapFont("", "Arial", -24);
+  registry->InitShaders();
+  FontTeardown seen;
+  for (const cShaderSystem* effect : std::initializer_list<const cShaderSystem*>{
+           &registry->normalMapping, &registry->blurShader, &registry->waterShader,
+           &registry->gaussianBlurShader})
+    if (effect->program != 0) seen.programs.push_back(effect->program);
+  ASSERT_FALSE(seen.programs.empty());
+  ASSERT_NE(audio::MixRate(), 0);
+  const std::vector<GLuint> fonts = {registry->actionFont.bitmapBase, registry->arialFont.bitmapBase};
+
+  glDeleteLists(1, 0);  // resolves the entry point, so the stand-in is not overwritten
+  g_deleteLists = epoxy_glDeleteLists;
+  epoxy_glDeleteLists = RecordDeleteLists;
+  g_teardown = &seen;
+  registry.reset();
+  epoxy_glDeleteLists = g_deleteLists;
+  g_teardown = nullptr;
+
+  EXPECT_EQ(seen.listsDeleted, fonts) << "actionFont's lists, then arialFont's";
+  EXPECT_TRUE(seen.effectsGone);
+  EXPECT_TRUE(seen.musicStillThere);
+  EXPECT_EQ(audio::MixRate(), 0) << "the music went last and freed the library";
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 // target and reading it back, End and CopyDepth against the window's framebuffer.
 #include <epoxy/gl.h>
 
+#include <string>
 #include <vector>
 
 #include "resources/render_texture_system.h"
+#include "shell/debug_system.h"
 #include "tests/support/gl_fixture.h"
+#include "tests/support/log_lines.h"
 
 using VantorGL::cRenderTextureSystem;
 
@@ -72,6 +75,23 @@ TEST_F(RenderTargetTest, CreateMakesAFloatColourTextureADepthBufferAndADepthText
   EXPECT_EQ(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE_EXT));
   target.End();
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// A framebuffer the driver cannot render to (zero-sized attachments) is a
+// failure, told in one log line, and leaves the window's framebuffer bound.
+TEST_F(RenderTargetTest, AnIncompleteFramebufferFailsWithOneLogLine) {
+  const std::string log = ::testing::TempDir() + "render_target_debug.log";
+  VantorGL::cDebugSystem::Instance().Open(log.c_str());
+  cRenderTextureSystem empty;
+  EXPECT_FALSE(empty.Create(0, 0, 1));
+  EXPECT_EQ(Get(GL_FRAMEBUFFER_BINDING_EXT), 0);
+  cRenderTextureSystem good;
+  EXPECT_TRUE(good.Create(16, 16, 1));
+  const std::vector<std::string> lines = vantor_test::LogLinesAfterBanner(log);
+  VantorGL::cDebugSystem::Instance().file.close();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("(cRenderTextureSystem) render target 0x0 is incomplete: framebuffer status 0x8C", 0), 0u)
+      << lines[0];
 }
 
 TEST_F(RenderTargetTest, FilterZeroNearestOneLinearOthersKeepTheDefaults) {
