@@ -19,8 +19,11 @@ struct Device {
   std::string driver;
 };
 
+// Never destroyed. Its first use comes after static objects that hold music
+// (the application's) were built, so a destroyed device would go before them;
+// their destructors close it, and the audio thread holds a pointer to it until then.
 Device& TheDevice() {
-  static Device device;
+  static Device& device = *new Device;
   return device;
 }
 

@@ -475,8 +475,12 @@ void SdlWindowSystem::DisableScreenSaver() {
   if (EnsureVideo()) SDL_DisableScreenSaver();
 }
 
+// Never destroyed: it is first used after the application object (a static) was
+// built, so it would go first at exit, closing the display under a context that
+// is still current when the program ends from inside loading, and the
+// application's destructors still delete their GL objects through it.
 IWindowSystem& DefaultWindowSystem() {
-  static SdlWindowSystem system;
+  static SdlWindowSystem& system = *new SdlWindowSystem;
   return system;
 }
 
