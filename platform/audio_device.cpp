@@ -1,6 +1,7 @@
 #include "platform/audio_device.h"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 
 #include <atomic>
 #include <cstdio>
@@ -17,6 +18,7 @@ struct Device {
   int bufferFrames = 0;
   std::atomic<int64_t> framesHanded{0};
   std::string driver;
+  bool silentFallback = false;  // no real device opened; the dummy driver runs
 };
 
 // Never destroyed. Its first use comes after static objects that hold music
@@ -33,6 +35,22 @@ void SDLCALL Callback(void* userdata, Uint8* stream, int len) {
   d.render(d.user, reinterpret_cast<float*>(stream), frames);
   d.framesHanded.fetch_add(frames, std::memory_order_relaxed);
 }
+
+// ALSA reports each failed step of opening a card on standard error ("ALSA
+// lib ..."), about ten lines on a machine without one, before the dummy driver
+// takes over. While the device is being opened those reports are dropped: the
+// outcome is what counts, and the caller tells it once. Afterwards ALSA's own
+// handler is back, for a real device's later troubles. (SDL loads the same
+// libasound at run time, so the handler set here is the one it meets.)
+void DropAlsaReport(const char*, int, const char*, int, const char*, ...) {}
+
+class AlsaReportsDropped {
+ public:
+  AlsaReportsDropped() { snd_lib_error_set_handler(DropAlsaReport); }
+  ~AlsaReportsDropped() { snd_lib_error_set_handler(nullptr); }
+  AlsaReportsDropped(const AlsaReportsDropped&) = delete;
+  AlsaReportsDropped& operator=(const AlsaReportsDropped&) = delete;
+};
 
 SDL_AudioDeviceID OpenOn(Device& d, const AudioDeviceSettings& s) {
   SDL_AudioSpec want{};
@@ -58,7 +76,9 @@ bool OpenAudioDevice(const AudioDeviceSettings& settings, AudioRender render, vo
   d.render = render;
   d.user = user;
   d.framesHanded.store(0);
+  d.silentFallback = false;
 
+  const AlsaReportsDropped quiet;
   if (!settings.noSound && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     d.ownsSubsystem = true;
     d.id = OpenOn(d, settings);
@@ -72,6 +92,7 @@ bool OpenAudioDevice(const AudioDeviceSettings& settings, AudioRender render, vo
     if (SDL_AudioInit("dummy") == 0) {
       if (!d.ownsSubsystem) d.audioInitDirect = true;
       d.id = OpenOn(d, settings);
+      d.silentFallback = d.id != 0 && !settings.noSound;
     }
   }
   if (d.id == 0) {
@@ -98,11 +119,14 @@ void CloseAudioDevice() {
   d.user = nullptr;
   d.bufferFrames = 0;
   d.driver.clear();
+  d.silentFallback = false;
 }
 
 bool AudioDeviceIsOpen() { return TheDevice().id != 0; }
 
 std::string AudioDriverName() { return TheDevice().driver; }
+
+bool AudioDeviceIsSilentFallback() { return TheDevice().silentFallback; }
 
 int AudioDeviceBufferFrames() { return TheDevice().bufferFrames; }
 

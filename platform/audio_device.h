@@ -36,6 +36,11 @@ bool AudioDeviceIsOpen();
 // empty when closed.
 std::string AudioDriverName();
 
+// True while the dummy driver runs because no real device opened (as opposed
+// to noSound, or a driver the user chose). ALSA's complaints on the way there
+// never reach standard error.
+bool AudioDeviceIsSilentFallback();
+
 // Frames per callback the device runs with.
 int AudioDeviceBufferFrames();
 

@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <epoxy/glx.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 // Xlib names a constant like our operation.
@@ -67,7 +69,7 @@ struct XConnection {
 };
 }  // namespace
 
-SdlWindowSystem::SdlWindowSystem() = default;
+SdlWindowSystem::SdlWindowSystem(bool realDisplayOnly) : realDisplayOnly_(realDisplayOnly) {}
 
 SdlWindowSystem::~SdlWindowSystem() {
   for (auto& [handle, window] : windows_)
@@ -81,7 +83,35 @@ bool SdlWindowSystem::EnsureVideo() {
   // The reference platform leaves a full-screen window alone when it loses the
   // focus; SDL would minimise it (and the show would stop).
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  const char* set = SDL_getenv("SDL_VIDEODRIVER");
+  const bool wasSet = set != nullptr;
+  const std::string chosen = set ? set : "";
+  const bool userChose = !chosen.empty();
+  // Without a display SDL would otherwise go on to drivers that show nothing
+  // (offscreen, KMS) and the show would play unseen. SDL 2.26 reads the driver
+  // from the environment only, and only here; the variable is put back after.
+  const bool forceX11 = realDisplayOnly_ && !userChose;
+  if (forceX11) setenv("SDL_VIDEODRIVER", "x11", 1);
+  const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
+  if (forceX11) {
+    if (wasSet) setenv("SDL_VIDEODRIVER", "", 1);
+    else unsetenv("SDL_VIDEODRIVER");
+  }
+  if (started != 0) {
+    if (realDisplayOnly_ && !videoFailureTold_) {
+      videoFailureTold_ = true;
+      const char* display = SDL_getenv("DISPLAY");
+      if (userChose)
+        std::fprintf(stderr, "cannot open a display through SDL_VIDEODRIVER=%s: %s\n", chosen.c_str(),
+                     SDL_GetError());
+      else if (!display || !*display)
+        std::fprintf(stderr, "cannot open a display: DISPLAY is not set (the show needs an X server, or XWayland)\n");
+      else
+        std::fprintf(stderr, "cannot open display \"%s\"\n", display);
+      std::fflush(stderr);
+    }
+    return false;
+  }
   videoStarted_ = true;
   return true;
 }
@@ -480,7 +510,7 @@ void SdlWindowSystem::DisableScreenSaver() {
 // is still current when the program ends from inside loading, and the
 // application's destructors still delete their GL objects through it.
 IWindowSystem& DefaultWindowSystem() {
-  static SdlWindowSystem& system = *new SdlWindowSystem;
+  static SdlWindowSystem& system = *new SdlWindowSystem(true);
   return system;
 }
 

@@ -15,6 +15,11 @@
 //     delivered to the procedure inside ShowWindow, so they land before
 //     loading, where the reference platform sends them; a WM_SIZE is sent only
 //     when the size really changed;
+//   - the production's instance (DefaultWindowSystem) shows on a real display or
+//     not at all: SDL's x11 driver (XWayland under Wayland) unless the user
+//     names another in SDL_VIDEODRIVER, never a silent fallback such as the
+//     offscreen one; when no display opens, one line on standard error names
+//     it, and the shell's window-failure path follows;
 //   - SDL events become the shell's messages: minimise/restore and focus as
 //     WM_ACTIVATE (high word nonzero while minimised), closing (and SDL_QUIT,
 //     e.g. on SIGTERM) as WM_CLOSE, keys as WM_KEYDOWN/WM_KEYUP with
@@ -34,7 +39,9 @@ namespace VantorGL::platform {
 
 class SdlWindowSystem : public IWindowSystem {
  public:
-  SdlWindowSystem();
+  // `realDisplayOnly`: see above; other instances take whatever driver SDL
+  // picks or their owner chose.
+  explicit SdlWindowSystem(bool realDisplayOnly = false);
   ~SdlWindowSystem() override;
   SdlWindowSystem(const SdlWindowSystem&) = delete;
   SdlWindowSystem& operator=(const SdlWindowSystem&) = delete;
@@ -87,7 +94,9 @@ class SdlWindowSystem : public IWindowSystem {
   void Translate(const SDL_Event& event, bool send);
   void Deliver(Window& window, uint32_t message, MessageParam wParam, MessageData lParam, bool send);
 
+  bool realDisplayOnly_ = false;
   bool videoStarted_ = false;
+  bool videoFailureTold_ = false;
   std::map<std::string, WindowProcedureFn> classes_;
   std::map<uintptr_t, std::unique_ptr<Window>> windows_;
   uintptr_t nextHandle_ = 1;

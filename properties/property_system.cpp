@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <unordered_map>
 
 #include "shell/debug_system.h"
@@ -154,6 +155,7 @@ int32_t cPropertySystem::MatchKeyword(std::string_view key) const {
 void cPropertySystem::Load(std::string filePath) {
   path = std::move(filePath);
   const auto bytes = ReadFileBytes(path);
+  fileRead = bytes.has_value();
   if (!bytes) {
     cDebugSystem::Instance().Log(kSource, "cannot open " + path + ", read as empty");
     return;
@@ -350,8 +352,28 @@ const FileProperty* cPropertySystem::FindFileRecord(std::string_view name) const
   return nullptr;
 }
 
+namespace {
+// Why a property file could not be read. Nearly always the program was started
+// from another directory: it reads all its data relative to where it starts.
+std::string UnreadableFileCause(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::exists(ResolvePath(path), ec)) return path + ": the file cannot be read";
+  if (fs::path(path).is_absolute()) return path + ": not found";
+  std::string cause = path + " not found in the working directory";
+  const fs::path here = fs::current_path(ec);
+  if (!ec) cause += " " + here.string();
+  cause += ": the program reads its data from the directory it is started in";
+  const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec && fs::exists(program.parent_path() / path, ec))
+    return cause + "; start it from " + program.parent_path().string();
+  return cause + "; start it from its stage, the directory that holds it and its data";
+}
+}  // namespace
+
 FileProperty cPropertySystem::FindFile(const std::string& name) const {
   if (const FileProperty* record = FindFileRecord(name)) return *record;
+  if (!path.empty() && !fileRead) ExitProgram(2, UnreadableFileCause(path));
   ExitProgram(2, (path.empty() ? std::string("property file") : path) +
                      ": no FILE entry named \"" + name + "\"");
 }

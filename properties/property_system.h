@@ -136,7 +136,8 @@ class cPropertySystem {
   Result LoadText(std::string_view text);
 
   // The first FILE record named exactly `name`, copied. Ends the process with status 2
-  // when there is none.
+  // when there is none; when Load found no file at all, the line on standard error
+  // says so, and where the program looks for its data.
   FileProperty FindFile(const std::string& name) const;
   // The same without ending the process: null when absent. Points into `files`.
   const FileProperty* FindFileRecord(std::string_view name) const;
@@ -160,6 +161,7 @@ class cPropertySystem {
   int32_t MatchKeyword(std::string_view key) const;
 
   std::string path;  // the file last given to Load, for messages
+  bool fileRead = false;  // Load found and read `path`
   int32_t keywordCounter = 0;
   std::vector<PropertyKeyword> keywords;
   std::vector<std::string> lines;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/audio_device.h"
+#include "shell/debug_system.h"
 #include "shell/file_paths.h"
 #include "shell/mp3_decoder.h"
 
@@ -173,6 +174,8 @@ bool Init(int device, uint32_t freq, uint32_t /*flags*/) {
   // Even with no device at all the library counts as started: streams are
   // created and kept, they just never advance.
   platform::OpenAudioDevice(settings, Render, &lib);
+  if (platform::AudioDeviceIsSilentFallback())
+    cDebugSystem::Instance().Log("audio", "no audio device: playing silently");
   MakeFft(lib.fft);
   lib.started = true;
   lib.error = Error::Ok;

@@ -9,7 +9,7 @@ PACKAGES=(
   libpng-dev zlib1g-dev libjpeg-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation fonts-play
   libmpg123-dev libfftw3-dev libmp3lame-dev lame
-  libgtk-3-dev
+  libgtk-3-dev libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick
   clang libclang-rt-14-dev

@@ -305,5 +305,16 @@ TEST(PropertyDeathTest, MissingFileReadsAsEmpty) {
   EXPECT_TRUE(props.lines.empty());
   ASSERT_EQ(scratch.LogLines().size(), 1u);
   EXPECT_NE(scratch.LogLines()[0].find("cannot open"), std::string::npos);
-  EXPECT_EXIT(props.FindFile("Logo"), ::testing::ExitedWithCode(2), "no FILE entry named \"Logo\"");
+  EXPECT_EXIT(props.FindFile("Logo"), ::testing::ExitedWithCode(2), "absent.qelProperty: not found");
+  // Started from the wrong directory: the line says where the data is looked for.
+  EXPECT_EXIT(
+      {
+        std::filesystem::current_path(scratch.dir);
+        cPropertySystem relative;
+        relative.Load("data/default.qelProperty");
+        relative.FindFile("Logo");
+      },
+      ::testing::ExitedWithCode(2),
+      "data/default.qelProperty not found in the working directory .*: the program reads its data from the "
+      "directory it is started in");
 }
