@@ -49,12 +49,14 @@ class Production : public ::testing::Test {
     EXPECT_TRUE(p.Start({.program = ProgramPath("tessaly"), .workDir = dir.path(), .env = std::move(env)}));
     const auto deadline = Clock::now() + std::chrono::milliseconds(kStartMs);
     boxesAnswered = 0;
+    boxOwners.clear();
     while (p.Running() && Clock::now() < deadline && boxesAnswered < boxes.size()) {
       const auto& [caption, key] = boxes[boxesAnswered];
       const std::string id = FindBox(caption);
       if (!id.empty()) {
         // The program waits for the viewer meanwhile.
         EXPECT_TRUE(p.Running()) << caption;
+        boxOwners.push_back(BoxOwnerName(id));
         EXPECT_TRUE(AnswerBox(id, key)) << caption << " never took the keyboard focus";
         ++boxesAnswered;
         while (!FindBox(caption).empty() && p.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -67,6 +69,7 @@ class Production : public ::testing::Test {
   PrivateXvfb xvfb;
   WorkDir dir = WorkDir::CopyOfStage();
   size_t boxesAnswered = 0;
+  std::vector<std::string> boxOwners;  // what each answered box was transient for
 };
 
 // The screen scaled to the slides' 1024x768, as RGBA bytes.
@@ -180,6 +183,9 @@ TEST_F(Production, TooOldOpenGLShowsTheMessageAndEndsWithStatus1) {
   EXPECT_EQ(boxesAnswered, 1u);
   ASSERT_TRUE(r.exited) << r.stderrText;
   EXPECT_EQ(r.status, 1) << r.stderrText;
+  // The box belongs to the full-screen window, and so stays above it.
+  ASSERT_EQ(boxOwners.size(), 1u);
+  EXPECT_EQ(boxOwners[0], "Tessaly 2011") << "the box is transient for the program's window";
   EXPECT_NE(r.stderrText.find("OpenGL 2.1 not supported: OpenGL 2.1 not supported.. lol\n"), std::string::npos)
       << r.stderrText;
   EXPECT_EQ(ReadText(dir.File("debug.log")).find("Font OK!"), std::string::npos) << "nothing else loaded";

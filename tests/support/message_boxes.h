@@ -11,6 +11,9 @@ namespace vantor_test {
 // (`xdotool search --name` misses UTF-8 typed names; xwininfo reads them.)
 std::string FindBox(const std::string& caption);
 
+// The name of the window the box is transient for (belongs to), "" when none.
+std::string BoxOwnerName(const std::string& boxId);
+
 // Waits until the box holds the keyboard focus (it takes it itself; no window
 // manager runs here), then presses `key` through XTEST as a viewer would.
 // False when the focus never came within timeoutMs.
