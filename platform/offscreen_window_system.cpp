@@ -2,13 +2,17 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+
 namespace VantorGL::platform {
 
 OffscreenWindowSystem::OffscreenWindowSystem() {
   const char* x = SDL_getenv("DISPLAY");
   const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+  // SDL 2.26 takes the driver from the environment only; its hint of the same
+  // name is not read there.
   if ((!x || !*x) && (!wayland || !*wayland) && !SDL_getenv("SDL_VIDEODRIVER"))
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
 }
 
 void OffscreenWindowSystem::RequestClose() {
