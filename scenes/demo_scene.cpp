@@ -29,14 +29,25 @@ void cDemoScene::Update() {
 }
 
 void cDemoScene::Draw() {
+  const bool startDraws = DrawsThisFrame(startScene);
+  const bool slideDraws = DrawsThisFrame(slideScene);
   // The slide scene clears the window itself before drawing on it; when it is the
   // only scene drawing, a clear here would only repeat that one. On a software
   // renderer a 4-sample window clear costs a sixth of the frame.
-  if (DrawsThisFrame(startScene) || !DrawsThisFrame(slideScene))
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (startDraws || !slideDraws) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
+  // The slide scene's picture is trusted from one frame to the next only while
+  // that scene draws alone: the water scene leaves GL state behind that the
+  // picture may depend on, and after a frame without the slide scene the window
+  // showed something else.
+  if (startDraws) slideScene.ForgetPicture();
   RunDraw(startScene);
   RunDraw(slideScene);
+  if (startDraws || !slideDraws) slideScene.ForgetPicture();
+}
+
+bool cDemoScene::PictureUnchanged() {
+  return !DrawsThisFrame(startScene) && DrawsThisFrame(slideScene) && slideScene.PictureUnchanged();
 }
 
 }  // namespace VantorGL

@@ -15,6 +15,8 @@ class cDemoScene : public cSceneSystem {
   int32_t Init() override;
   void Update() override;
   void Draw() override;
+  // Only the slide scene can tell: unchanged when it alone draws, now and in the last Draw.
+  bool PictureUnchanged() override;
 
   cResources registry;
   cStartScene startScene;

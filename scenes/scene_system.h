@@ -45,6 +45,11 @@ class cSceneSystem {
   virtual bool IsFinished() { return windowEndMs <= elapsedMs; }
   virtual void Update() {}
   virtual void Draw() {}
+  // True when this frame's Draw would put exactly the picture of the last Draw
+  // on view again. Asked between Update and Draw with the context current; a
+  // scene that cannot tell answers false. The frame loop never asks: programs
+  // that make frames of the show ask, to reuse a picture instead of drawing it.
+  virtual bool PictureUnchanged() { return false; }
 
   void SetTimeWindow(std::string_view startText, std::string_view endText);
 

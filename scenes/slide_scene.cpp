@@ -29,6 +29,7 @@ void ApplySceneGlState() {
 }
 
 int32_t cSlideScene::Init() {
+  pictureDrawn_ = false;
   frame = 0;
   slide = 0;
   outlineFont.BuildOutlineFont();
@@ -53,15 +54,37 @@ void cSlideScene::Update() {
   slide = SlideForTime(slideTimeMs, slide);
 }
 
+cSlideScene::PictureKey cSlideScene::CurrentKey() const {
+  PictureKey key;
+  key.frame = frame;
+  key.slide = slide;
+  glGetFloatv(GL_PROJECTION_MATRIX, key.projection);
+  glGetIntegerv(GL_VIEWPORT, key.viewport);
+  return key;
+}
+
+bool cSlideScene::PictureUnchanged() { return pictureDrawn_ && CurrentKey() == drawnKey_; }
+
 void cSlideScene::Draw() {
   glEnable(GL_MULTISAMPLE);
-  target.Begin();
-  glPushAttrib(GL_VIEWPORT_BIT);
-  glViewport(0, 0, target.width, target.height);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  DrawPicture();
-  target.End();
-  glPopAttrib();
+  const PictureKey key = CurrentKey();
+  if (!pictureDrawn_ || key != drawnKey_) {
+    target.Begin();
+    glPushAttrib(GL_VIEWPORT_BIT);
+    glViewport(0, 0, target.width, target.height);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawPicture();
+    target.End();
+    glPopAttrib();
+    drawnKey_ = key;
+    pictureDrawn_ = true;
+  } else {
+    // What drawing the picture leaves behind, so the window pass starts alike.
+    glClearColor(0, 0, 0, 1);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+  }
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();

@@ -3,6 +3,14 @@
 // cycling every 100 ms with the slide of the moment laid over it, rendered into a
 // 1024 x 768 target and then drawn over the window. Slides and frames are the
 // registry's textures "Slide0".."Slide55" and "Tex0".."Tex5".
+//
+// The target is drawn again only when something its picture is made from has
+// changed since it was last drawn: the background frame, the slide, the
+// projection and viewport (a resize, a re-opened window), or when its owner says
+// to forget it (a target or context made again, another scene's GL state). The
+// window pass runs every frame: the back buffer is undefined after a swap.
+#include <epoxy/gl.h>
+
 #include "resources/render_texture_system.h"
 #include "resources/texture_system.h"
 #include "scenes/scene_system.h"
@@ -22,6 +30,10 @@ class cSlideScene : public cSceneSystem {
   int32_t Init() override;
   void Update() override;
   void Draw() override;
+  bool PictureUnchanged() override;
+
+  // The next Draw draws the target again, whatever it holds.
+  void ForgetPicture() { pictureDrawn_ = false; }
 
   // Background and slide, drawn into the current framebuffer.
   void DrawPicture();
@@ -35,6 +47,21 @@ class cSlideScene : public cSceneSystem {
 
   // Time gathered towards the next background frame; one for the process.
   static float frameClockMs;
+
+ private:
+  // What the target's picture and the window pass are made from, besides GL
+  // state that the scene sets itself.
+  struct PictureKey {
+    int32_t frame = 0;
+    int32_t slide = 0;
+    GLfloat projection[16] = {};
+    GLint viewport[4] = {};
+    bool operator==(const PictureKey&) const = default;
+  };
+  PictureKey CurrentKey() const;
+
+  PictureKey drawnKey_;
+  bool pictureDrawn_ = false;  // the target holds the picture of drawnKey_
 };
 
 }  // namespace VantorGL

@@ -18,6 +18,9 @@ class TAV05 : public VantorGL::cWindowsSystem {
       : cWindowsSystem(windowSystem) {}
   ~TAV05() override;
 
+  // The window (and perhaps the context) is about to go: F1 or the end.
+  void OnBeforeRelease() override;
+
   bool Initialise() override;
   bool LoadStep() override;
   bool Update() override;
