@@ -84,7 +84,7 @@ bool OffscreenWindowSystem::SetPixelFormat(DeviceContext dc, int format, const P
 
 bool OffscreenWindowSystem::SwapBuffers(DeviceContext dc) {
   if (beforeSwap) beforeSwap();
-  return display_.SwapBuffers(dc);
+  return !swapBuffers || display_.SwapBuffers(dc);
 }
 
 RenderContext OffscreenWindowSystem::CreateContext(DeviceContext dc) { return display_.CreateContext(dc); }

@@ -15,7 +15,8 @@
 //     it answers the multisample questions itself;
 //   - tells its owner when the frame loop is about to make a frame (the message
 //     queue was found empty) and when a frame is finished (just before the
-//     buffers swap, the picture still in the back buffer).
+//     buffers swap, the picture still in the back buffer);
+//   - on request leaves the swap out, since nobody sees a hidden window.
 // Main thread only.
 #include <deque>
 #include <functional>
@@ -41,6 +42,10 @@ class OffscreenWindowSystem : public IWindowSystem {
   std::function<void()> beforeFrame;
   // Runs inside SwapBuffers before the swap, with the context current.
   std::function<void()> beforeSwap;
+  // False: SwapBuffers runs beforeSwap and swaps nothing, so the frame stays in
+  // the back buffer and no time goes into showing it (resolving its samples,
+  // sending it to the X server). Default: true.
+  bool swapBuffers = true;
 
   // Queues WM_CLOSE for the newest window, as a click on its close button would.
   void RequestClose();
