@@ -103,17 +103,21 @@ void DrawText(Picture& p, int x, int y, const std::string& text, int scale, uint
 
 }  // namespace
 
-bool WritePng(const std::string& path, const Picture& picture, int level, std::string* error) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    *error = SystemError("cannot write " + path);
-    return false;
-  }
+namespace {
+void AppendToVector(png_structp png, png_bytep data, png_size_t size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + size);
+}
+void NoFlush(png_structp) {}
+}  // namespace
+
+bool EncodePng(const Picture& picture, int level, std::vector<uint8_t>* out) {
+  out->clear();
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   bool ok = png && info;
   if (ok && setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, f);
+    png_set_write_fn(png, out, AppendToVector, NoFlush);
     png_set_compression_level(png, level);
     // One filter for every row: as small, and much faster than trying all five.
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
@@ -127,13 +131,33 @@ bool WritePng(const std::string& path, const Picture& picture, int level, std::s
     ok = false;
   }
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  const bool flushed = std::fflush(f) == 0;
-  const bool closed = std::fclose(f) == 0;
-  if (!ok || !flushed || !closed) {
-    *error = ok ? SystemError("cannot write " + path) : "cannot encode " + path;
+  return ok;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    *error = SystemError("cannot write " + path);
+    return false;
+  }
+  const bool written = WriteAll(fd, bytes.data(), bytes.size());
+  const int savedErrno = errno;
+  const bool closed = close(fd) == 0;
+  if (!written || !closed) {
+    if (!written) errno = savedErrno;
+    *error = SystemError("cannot write " + path);
     return false;
   }
   return true;
+}
+
+bool WritePng(const std::string& path, const Picture& picture, int level, std::string* error) {
+  std::vector<uint8_t> bytes;
+  if (!EncodePng(picture, level, &bytes)) {
+    *error = "cannot encode " + path;
+    return false;
+  }
+  return WriteBytes(path, bytes, error);
 }
 
 std::string FindProgram(const std::string& name) {
@@ -216,8 +240,12 @@ std::string FrameDirectory::FileName(int64_t frame) {
 
 bool FrameDirectory::Write(int64_t frame, const Picture& picture, std::string* error) {
   PendingFile file(dir_ + "/" + FileName(frame));
-  // Level 1: frames are many and large; the time goes into the next frame instead.
-  return WritePng(file.path(), picture, 1, error) && file.Commit(error);
+  return WritePng(file.path(), picture, kLevel, error) && file.Commit(error);
+}
+
+bool FrameDirectory::WriteEncoded(int64_t frame, const std::vector<uint8_t>& png, std::string* error) {
+  PendingFile file(dir_ + "/" + FileName(frame));
+  return WriteBytes(file.path(), png, error) && file.Commit(error);
 }
 
 VideoEncoder::~VideoEncoder() { Abort(); }

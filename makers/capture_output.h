@@ -5,7 +5,7 @@
 // failed capture never leaves a half-written file under the name asked for.
 // Temporary files still pending when the process exits (also through
 // ExitProgram) are removed then, after any ffmpeg still writing one is stopped.
-// Main thread only.
+// One thread at a time: the capture's, or its writer's while frames are written.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -24,6 +24,10 @@ struct Picture {
 
 // PNG of an RGB picture (zlib level 0..9). False with `error` set on failure.
 bool WritePng(const std::string& path, const Picture& picture, int level, std::string* error);
+// The same PNG file's bytes in memory. False when libpng fails.
+bool EncodePng(const Picture& picture, int level, std::vector<uint8_t>* out);
+// `bytes` as the whole file `path`. False with `error` set.
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error);
 
 // The absolute path of `name` found on PATH; "" when it is not there.
 std::string FindProgram(const std::string& name);
@@ -57,7 +61,11 @@ class FrameDirectory {
   // Makes the directory. False with `error` set.
   bool Open(const std::string& dir, std::string* error);
   bool Write(int64_t frame, const Picture& picture, std::string* error);
+  // A frame's file from its PNG bytes (EncodePng at kLevel).
+  bool WriteEncoded(int64_t frame, const std::vector<uint8_t>& png, std::string* error);
   static std::string FileName(int64_t frame);
+  // Frames are many and large: the time goes into the next frame instead.
+  static constexpr int kLevel = 1;
 
  private:
   std::string dir_;

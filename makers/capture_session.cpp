@@ -15,6 +15,8 @@
 #include "resources/resources.h"
 #include "makers/capture_output.h"
 #include "makers/capture_progress.h"
+#include "makers/capture_writer.h"
+#include "makers/show_frames.h"
 #include "shell/debug_system.h"
 #include "shell/file_paths.h"
 #include "shell/production.h"
@@ -23,7 +25,6 @@ namespace VantorGL::capture {
 namespace {
 
 constexpr const char* kProgram = "tessaly-capture";
-constexpr int64_t kCounterFrequency = 1'000'000;  // the virtual counter counts microseconds
 
 volatile sig_atomic_t g_stopSignal = 0;
 
@@ -54,38 +55,9 @@ std::string DirectoryOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The production, with the one change a scene preview needs made after its own
-// initialisation: which scene runs, and for how long.
-class CaptureApplication : public TAV05 {
- public:
-  CaptureApplication(platform::IWindowSystem* windowSystem, Scene scene) : TAV05(windowSystem), scene_(scene) {}
-
-  bool Initialise() override {
-    const bool result = TAV05::Initialise();
-    switch (scene_) {
-      case Scene::kShow:
-        break;
-      case Scene::kSlide:
-        // The slide scene's whole window instead of the show's 47 seconds.
-        demo.windowEndMs = demo.slideScene.windowEndMs;
-        break;
-      case Scene::kStart:
-        // The water scene alone from the first frame, for as long as its window lasts.
-        demo.slideScene.disabled = true;
-        demo.startScene.alwaysActive = true;
-        demo.windowEndMs = demo.startScene.windowEndMs - demo.startScene.windowStartMs;
-        break;
-    }
-    return result;
-  }
-
- private:
-  Scene scene_;
-};
-
-// The finished picture from the back buffer, top row first, as RGB. Leaves the
-// GL state as it found it.
-void ReadBackBuffer(int width, int height, std::vector<uint8_t>& rgba, Picture& picture) {
+// The finished picture from the back buffer, as GL gives it. Leaves the GL
+// state as it found it.
+std::shared_ptr<Shot> ReadBackBuffer(int width, int height) {
   GLint framebuffer = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
   if (framebuffer != 0) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
@@ -97,24 +69,15 @@ void ReadBackBuffer(int width, int height, std::vector<uint8_t>& rgba, Picture& 
   glPixelStorei(GL_PACK_SKIP_ROWS, 0);
   glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
   glReadBuffer(GL_BACK);
-  rgba.resize(static_cast<size_t>(width) * height * 4);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  auto shot = std::make_shared<Shot>();
+  shot->width = width;
+  shot->height = height;
+  shot->rgba.resize(static_cast<size_t>(width) * height * 4);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, shot->rgba.data());
   glReadBuffer(static_cast<GLenum>(readBuffer));
   glPopClientAttrib();
   if (framebuffer != 0) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(framebuffer));
-
-  picture.width = width;
-  picture.height = height;
-  picture.rgb.resize(static_cast<size_t>(width) * height * 3);
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* src = &rgba[static_cast<size_t>(height - 1 - y) * width * 4];
-    uint8_t* dst = &picture.rgb[static_cast<size_t>(y) * width * 3];
-    for (int x = 0; x < width; ++x, src += 4, dst += 3) {
-      dst[0] = src[0];
-      dst[1] = src[1];
-      dst[2] = src[2];
-    }
-  }
+  return shot;
 }
 
 using Clock = std::chrono::steady_clock;
@@ -181,7 +144,10 @@ int RunCapture(const Options& options) {
                                               std::to_string(options.fps) + " frames per second");
 
   platform::OffscreenWindowSystem windowSystem;
-  auto application = std::make_unique<CaptureApplication>(&windowSystem, options.scene);
+  // Frames are read from the back buffer before the swap; showing them in the
+  // hidden window would only cost time.
+  windowSystem.swapBuffers = false;
+  auto application = std::make_unique<ShowApplication>(&windowSystem, options.scene);
   application->ApplyProductionSettings();
   application->width = options.width;
   application->height = options.height;
@@ -207,14 +173,23 @@ int RunCapture(const Options& options) {
   ContactSheet sheet;
   if (!options.sheetFile.empty()) sheet.Begin(options.width, options.height, plan.SheetCells());
 
+  FrameWriter writer;
+  FrameWriter::Outputs outputs;
+  outputs.frames = options.framesDir.empty() ? nullptr : &frameDir;
+  outputs.video = options.outFile.empty() ? nullptr : &video;
+  outputs.sheet = options.sheetFile.empty() ? nullptr : &sheet;
+  outputs.plan = plan;
+  writer.Start(outputs);
+
   Progress progress(plan.endFrame, isatty(STDERR_FILENO) != 0);
   bool loopStarted = false;
   int64_t made = 0;   // frames made so far; the next one is frame `made`
   int64_t kept = 0;
+  int64_t drawnKept = 0;  // kept frames that were drawn and read back
   int failure = 0;    // exit status of a failed output
-  std::vector<uint8_t> rgba;
-  Picture picture;
-  Clock::time_point frameStart{}, firstKept{}, lastKept{};
+  // The picture of the last drawn frame, when it was read back.
+  std::shared_ptr<Shot> lastDrawn;
+  Clock::time_point frameStart{}, firstKept{};
   double drawing = 0, readingBack = 0, writing = 0;
 
   windowSystem.beforeFrame = [&] {
@@ -223,29 +198,33 @@ int RunCapture(const Options& options) {
       windowSystem.RequestClose();
       return;
     }
-    // The reading this frame's cTimer::Tick takes (see the header).
-    counter = (made + 1) * kCounterFrequency / options.fps;
+    // The reading this frame's cTimer::Tick takes (see show_frames.h).
+    counter = FrameCounter(made, options.fps);
+    // A frame known to show the last drawn picture is not drawn: before the
+    // first kept frame nothing is wanted of it, after it that picture is at hand.
+    application->reuseUnchanged = made < plan.firstFrame || lastDrawn != nullptr;
     frameStart = Clock::now();
   };
 
   windowSystem.beforeSwap = [&] {
     if (!loopStarted) return;  // the loading screen's swap
     const int64_t frame = made++;
-    if (frame >= plan.firstFrame && frame < plan.endFrame && failure == 0) {
-      glFinish();
-      const Clock::time_point drawn = Clock::now();
+    const bool keep = frame >= plan.firstFrame && frame < plan.endFrame && failure == 0;
+    if (application->drawn) lastDrawn = nullptr;
+    if (keep) {
       if (kept == 0) firstKept = frameStart;
-      ReadBackBuffer(options.width, options.height, rgba, picture);
-      const Clock::time_point read = Clock::now();
-      if (!options.framesDir.empty() && !frameDir.Write(frame, picture, &error)) failure = kExitCannotCreate;
-      if (failure == 0 && !options.outFile.empty() && !video.Write(picture, &error)) failure = kExitFailed;
-      const int64_t sinceFirst = frame - plan.firstFrame;
-      if (!options.sheetFile.empty() && sinceFirst % options.fps == 0)
-        sheet.Add(sinceFirst / options.fps, picture, plan.MusicTimeMs(frame));
-      lastKept = Clock::now();
+      Clock::time_point drawn = Clock::now(), read = drawn;
+      if (application->drawn) {
+        glFinish();
+        drawn = Clock::now();
+        lastDrawn = ReadBackBuffer(options.width, options.height);
+        read = Clock::now();
+        ++drawnKept;
+      }
+      if (!writer.Add(frame, lastDrawn)) failure = kExitFailed;  // the writer says which below
       drawing += Seconds(drawn - frameStart);
       readingBack += Seconds(read - drawn);
-      writing += Seconds(lastKept - read);
+      writing += Seconds(Clock::now() - read);
       ++kept;
     }
     progress.Update(made);
@@ -256,6 +235,18 @@ int RunCapture(const Options& options) {
   windowSystem.beforeFrame = nullptr;
   windowSystem.beforeSwap = nullptr;
 
+  if (g_stopSignal != 0 || failure != 0 || !loopStarted || kept != plan.count()) {
+    // Whatever the writer still holds is not wanted, unless it says why it failed.
+    if (failure != 0) {
+      writer.Finish(&error, &failure);
+    } else {
+      writer.Cancel();
+    }
+  } else if (!writer.Finish(&error, &failure)) {
+    video.Abort();
+    Say(error);
+    return failure;
+  }
   if (g_stopSignal != 0) {
     video.Abort();
     Say(std::string("interrupted by ") + (g_stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " after " +
@@ -289,6 +280,7 @@ int RunCapture(const Options& options) {
     Say(error);
     return kExitCannotCreate;
   }
+  const Clock::time_point done = Clock::now();
 
   char size[32];
   std::snprintf(size, sizeof size, "%dx%d", options.width, options.height);
@@ -298,14 +290,15 @@ int RunCapture(const Options& options) {
   if (!options.sheetFile.empty()) written += "\n  contact sheet: " + options.sheetFile;
   Say(std::to_string(kept) + (kept == 1 ? " frame" : " frames") + " of the " + SceneName(options.scene) + ", " + from + " to " + to + ", " + size +
       " at " + std::to_string(options.fps) + " frames per second" + written);
-  const double span = Seconds(lastKept - firstKept);
-  char timing[256];
+  // From the start of the first kept frame until every output is complete.
+  const double span = Seconds(done - firstKept);
+  char timing[320];
   std::snprintf(timing, sizeof timing,
                 "timing: %lld frames kept in %.2f s (%.2f frames/s); drawing %.2f ms, reading back %.2f ms, "
-                "writing %.2f ms a frame",
+                "writing %.2f ms a frame; %lld frames drawn, the others repeat the one before",
                 static_cast<long long>(kept), span, span > 0 ? static_cast<double>(kept) / span : 0.0,
                 1000.0 * drawing / static_cast<double>(kept), 1000.0 * readingBack / static_cast<double>(kept),
-                1000.0 * writing / static_cast<double>(kept));
+                1000.0 * writing / static_cast<double>(kept), static_cast<long long>(drawnKept));
   Say(timing);
   return 0;
 }

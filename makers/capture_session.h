@@ -1,14 +1,20 @@
 #pragma once
-// One capture: the production (a TAV05, the same code the player runs) in a
-// hidden window of the chosen size on an OffscreenWindowSystem, its clock
-// driven one frame step at a time, every kept frame read back from the back
-// buffer and handed to the outputs (PNG frames, ffmpeg, contact sheet).
+// One capture: the production (the same code the player runs, through
+// ShowApplication) in a hidden window of the chosen size on an
+// OffscreenWindowSystem, its clock driven one frame step at a time, every kept
+// frame handed to the outputs (PNG frames, ffmpeg, contact sheet).
 //
 // The clock: platform/clock.h gets a virtual counter of microseconds that only
-// moves between frames. Before frame k is made it reads (k + 1) / fps s, which
-// is what that frame's cTimer::Tick takes; frame k's Update therefore sees show
-// time k / fps s. Nothing but the frame count moves it, and the audio runs on
-// SDL's dummy driver, so the same command makes the same frames.
+// moves between frames (FrameCounter in show_frames.h): frame k's Update sees
+// show time k / fps s. Nothing but the frame count moves it, and the audio runs
+// on SDL's dummy driver, so the same command makes the same frames.
+//
+// No work for a picture already at hand: a frame that the scenes know to show
+// the last drawn picture again is neither drawn nor read back, and that
+// picture is written again. A drawn frame is read from the back buffer before
+// the (left out) swap; its conversion and encoding run on a writer thread while
+// the next frames are made. The files are the same as if every frame had been
+// drawn, read and encoded on its own.
 //
 // Messages go to standard error; the result is the program's exit status.
 // Call once per process, from the main thread.

@@ -1,6 +1,6 @@
 // The capture program's command line, its frame arithmetic, and the pieces of
 // its output that need no display: progress lines, the contact sheet's layout,
-// files that appear under their name only when complete.
+// files that appear under their name only when complete, the writer thread.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +11,8 @@
 #include "makers/capture_options.h"
 #include "makers/capture_output.h"
 #include "makers/capture_progress.h"
+#include "makers/capture_writer.h"
+#include "tests/support/process.h"
 
 using namespace VantorGL::capture;
 
@@ -206,6 +208,67 @@ TEST(CaptureFiles, AFileAppearsUnderItsNameOnlyWhenComplete) {
   EXPECT_TRUE(MakeDirectories(dir + "/a/b/c", &error)) << error;
   EXPECT_FALSE(MakeDirectories(dir + "/kept.png/d", &error));
   EXPECT_FALSE(error.empty());
+  std::filesystem::remove_all(dir);
+}
+
+TEST(CaptureWriter, RepeatedShotsGiveTheFilesOfFramesEncodedAnewAndAFailureStopsIt) {
+  char pattern[] = "/tmp/vantor-capture-unit-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  std::string error;
+  // A 3 x 2 shot as GL gives it (bottom row first, RGBA) and the picture it stands for.
+  auto shot = [](uint8_t base, Picture* topFirst) {
+    auto s = std::make_shared<Shot>();
+    s->width = 3;
+    s->height = 2;
+    topFirst->width = 3;
+    topFirst->height = 2;
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) {
+        const uint8_t v = static_cast<uint8_t>(base + 10 * y + x);
+        s->rgba.insert(s->rgba.end(), {v, static_cast<uint8_t>(v + 1), static_cast<uint8_t>(v + 2), 255});
+      }
+    for (int y = 1; y >= 0; --y)
+      for (int x = 0; x < 3; ++x) {
+        const uint8_t v = static_cast<uint8_t>(base + 10 * y + x);
+        topFirst->rgb.insert(topFirst->rgb.end(), {v, static_cast<uint8_t>(v + 1), static_cast<uint8_t>(v + 2)});
+      }
+    return s;
+  };
+  Picture a, b;
+  const auto shotA = shot(0, &a), shotB = shot(100, &b);
+  ASSERT_TRUE(WritePng(dir + "/a.png", a, FrameDirectory::kLevel, &error)) << error;
+  ASSERT_TRUE(WritePng(dir + "/b.png", b, FrameDirectory::kLevel, &error)) << error;
+
+  FrameDirectory frames;
+  ASSERT_TRUE(frames.Open(dir + "/frames", &error)) << error;
+  FrameWriter::Outputs outputs;
+  outputs.frames = &frames;
+  {
+    FrameWriter writer;
+    writer.Start(outputs);
+    for (int64_t k : {5, 6, 7}) EXPECT_TRUE(writer.Add(k, shotA));
+    EXPECT_TRUE(writer.Add(8, shotB));
+    int status = 0;
+    EXPECT_TRUE(writer.Finish(&error, &status)) << error;
+  }
+  const std::string bytesA = vantor_test::ReadText(dir + "/a.png"), bytesB = vantor_test::ReadText(dir + "/b.png");
+  for (int k : {5, 6, 7}) EXPECT_EQ(vantor_test::ReadText(dir + "/frames/" + FrameDirectory::FileName(k)), bytesA) << k;
+  EXPECT_EQ(vantor_test::ReadText(dir + "/frames/" + FrameDirectory::FileName(8)), bytesB);
+
+  // The directory gone: the writer stops and says why, with the capture's status.
+  std::filesystem::remove_all(dir + "/frames");
+  {
+    FrameWriter writer;
+    writer.Start(outputs);
+    for (int64_t k = 0; k < 40 && writer.Add(k, shotA); ++k) {
+    }
+    int status = 0;
+    error.clear();
+    EXPECT_FALSE(writer.Finish(&error, &status));
+    EXPECT_EQ(status, kExitCannotCreate);
+    EXPECT_NE(error.find("frames"), std::string::npos) << error;
+  }
   std::filesystem::remove_all(dir);
 }
 
