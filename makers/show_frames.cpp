@@ -1,8 +1,24 @@
 #include "makers/show_frames.h"
 
+#include "scenes/slide_schedule.h"
+
 namespace VantorGL::capture {
 
 int64_t FrameCounter(int64_t frame, int fps) { return (frame + 1) * kCounterFrequency / fps; }
+
+SlideState SlideStateAfter(int64_t frames, int fps) {
+  // cTimer's reading in whole milliseconds; the show's clock restarts at counter 0.
+  auto ms = [fps](int64_t frame) { return frame < 0 ? 0 : FrameCounter(frame, fps) / (kCounterFrequency / 1000); };
+  SlideState s;
+  for (int64_t j = 0; j < frames; ++j) {
+    // Frame j's Update sees the step of frame j - 1's Tick (none for the first).
+    const int32_t delta = j == 0 ? 0 : static_cast<int32_t>(ms(j - 1) - ms(j - 2));
+    s.slideTimeMs += delta;
+    AdvanceBackgroundFrame(s.frameClockMs, delta, s.frame);
+    s.slide = SlideForTime(s.slideTimeMs, s.slide);
+  }
+  return s;
+}
 
 bool ShowApplication::Initialise() {
   const bool result = TAV05::Initialise();

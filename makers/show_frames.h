@@ -5,7 +5,8 @@
 //   - the virtual clock: frame k's cTimer::Tick reads FrameCounter(k, fps),
 //     (k + 1) / fps s, so its Update sees show time k / fps s; the clocks the
 //     scenes keep (the slide scene's, its background clock that drops what goes
-//     beyond a step) therefore move exactly alike wherever the show is played;
+//     beyond a step) therefore move exactly alike wherever the show is played,
+//     and SlideStateAfter tells where they stand at any frame;
 //   - ShowApplication: the production's own application with the chosen scene,
 //     whose Draw can leave out a frame whose picture is known to be the one drawn
 //     last (the scenes say so; a scene that cannot tell counts as changed).
@@ -25,6 +26,20 @@ constexpr int64_t kCounterFrequency = 1'000'000;  // the virtual counter counts 
 // What the virtual counter reads while frame `frame` (from 0) is made at `fps`
 // frames a second.
 int64_t FrameCounter(int64_t frame, int fps);
+
+// The slide scene as its Update leaves it once frames 0 .. frames - 1 of the
+// show (or of the slide scene's capture) have been made at `fps` on the virtual
+// clock; the scene runs from the first frame to the last. The background
+// clock drops what goes beyond a step, so the state depends on the frame rate,
+// not only on the time: a program that stands the show at a frame without
+// playing the frames before it sets these and shows what the capture shows.
+struct SlideState {
+  int32_t frame = 0;          // background frame, 0..5
+  int32_t slide = 0;
+  double slideTimeMs = 0;     // the scene's clock
+  float frameClockMs = 0.0f;  // time gathered towards the next background frame
+};
+SlideState SlideStateAfter(int64_t frames, int fps);
 
 class ShowApplication : public TAV05 {
  public:

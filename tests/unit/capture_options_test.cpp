@@ -12,6 +12,10 @@
 #include "makers/capture_output.h"
 #include "makers/capture_progress.h"
 #include "makers/capture_writer.h"
+#include "makers/show_frames.h"
+#include "platform/clock.h"
+#include "scenes/slide_scene.h"
+#include "shell/timer.h"
 #include "tests/support/process.h"
 
 using namespace VantorGL::capture;
@@ -139,6 +143,45 @@ TEST(CaptureFrames, FrameKIsMadeAtKOverFpsSecondsInWholeMilliseconds) {
   EXPECT_EQ(water.firstFrame, 600);
   EXPECT_EQ(water.endFrame, 1800);
   EXPECT_EQ(water.MusicTimeMs(600), 70000);
+}
+
+TEST(CaptureFrames, SlideStateAtAFrameIsWhatTheScenesOwnUpdatesMadeOfTheFramesBefore) {
+  // The slide scene played as the capture plays it: the counter set before each
+  // frame, then the frame loop's Update and Tick (no drawing needed).
+  for (int fps : {60, 25, 7}) {
+    int64_t counter = 0;
+    VantorGL::platform::SetClockSource([&counter] { return counter; }, kCounterFrequency);
+    VantorGL::cTimer::Instance() = VantorGL::cTimer();
+    VantorGL::cSlideScene::frameClockMs = 0;
+    VantorGL::cSlideScene scene;
+    scene.SetTimeWindow("0:00.0", "1:00.0");
+    const int64_t frames = 47 * fps;
+    int steps = 0, lastFrame = 0;
+    for (int64_t k = 0; k < frames; ++k) {
+      counter = FrameCounter(k, fps);
+      VantorGL::RunUpdate(scene);
+      VantorGL::cTimer::Instance().Tick();
+      steps += scene.frame != lastFrame;
+      lastFrame = scene.frame;
+      if (k % 89 != 0 && k != frames - 1) continue;
+      const SlideState s = SlideStateAfter(k + 1, fps);
+      ASSERT_EQ(s.frame, scene.frame) << fps << " frames/s, frame " << k;
+      ASSERT_EQ(s.slide, scene.slide) << fps << " frames/s, frame " << k;
+      ASSERT_EQ(s.slideTimeMs, scene.slideTimeMs) << fps << " frames/s, frame " << k;
+      ASSERT_EQ(s.frameClockMs, VantorGL::cSlideScene::frameClockMs) << fps << " frames/s, frame " << k;
+    }
+    EXPECT_EQ(SlideStateAfter(frames, fps).slide, 55);
+    // The background clock drops what goes beyond a step: at 60 frames/s a step
+    // takes 7 frames (117 ms, not 100), at 7 frames/s one frame (143 ms).
+    if (fps == 60) {
+      EXPECT_EQ(steps, frames / 7);
+    } else if (fps == 7) {
+      EXPECT_EQ(steps, frames - 1);
+    }
+  }
+  VantorGL::platform::ResetClockSource();
+  VantorGL::cTimer::Instance() = VantorGL::cTimer();
+  VantorGL::cSlideScene::frameClockMs = 0;
 }
 
 TEST(CaptureProgress, LinesShowTheShareAndTheTimeLeft) {
