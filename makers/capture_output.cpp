@@ -238,11 +238,6 @@ std::string FrameDirectory::FileName(int64_t frame) {
   return name;
 }
 
-bool FrameDirectory::Write(int64_t frame, const Picture& picture, std::string* error) {
-  PendingFile file(dir_ + "/" + FileName(frame));
-  return WritePng(file.path(), picture, kLevel, error) && file.Commit(error);
-}
-
 bool FrameDirectory::WriteEncoded(int64_t frame, const std::vector<uint8_t>& png, std::string* error) {
   PendingFile file(dir_ + "/" + FileName(frame));
   return WriteBytes(file.path(), png, error) && file.Commit(error);

@@ -60,7 +60,6 @@ class FrameDirectory {
  public:
   // Makes the directory. False with `error` set.
   bool Open(const std::string& dir, std::string* error);
-  bool Write(int64_t frame, const Picture& picture, std::string* error);
   // A frame's file from its PNG bytes (EncodePng at kLevel).
   bool WriteEncoded(int64_t frame, const std::vector<uint8_t>& png, std::string* error);
   static std::string FileName(int64_t frame);
