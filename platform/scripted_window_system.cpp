@@ -71,7 +71,9 @@ WindowHandle ScriptedWindowSystem::CreateWindow(const WindowRequest& request) {
     return nullptr;
   window_ = Handle(static_cast<uintptr_t>(nextHandle_++));
   if (script.sizeOnCreate && procedure_) {
-    procedure_(window_, WM_SIZE, 0, static_cast<MessageData>(MakeParam(request.width, request.height)));
+    const int width = script.createdWidth > 0 ? script.createdWidth : request.width;
+    const int height = script.createdHeight > 0 ? script.createdHeight : request.height;
+    procedure_(window_, WM_SIZE, 0, static_cast<MessageData>(MakeParam(width, height)));
   }
   return window_;
 }

@@ -39,6 +39,7 @@ class ScriptedWindowSystem : public IWindowSystem {
     int ordinaryFormat = 1;
     // Messages sent from inside CreateWindow, as the reference platform does.
     bool sizeOnCreate = true;
+    int createdWidth = 0, createdHeight = 0;  // the size the window gets; 0: the size asked for
   };
 
   Script script;

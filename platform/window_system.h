@@ -5,7 +5,8 @@
 //   - SdlWindowSystem (platform/sdl_window_system.h): the real one, SDL2 + GLX;
 //   - ScriptedWindowSystem (platform/scripted_window_system.h): a test double
 //     that records every call and answers as a test tells it;
-//   - later, a virtual window for the capture program.
+//   - OffscreenWindowSystem (platform/offscreen_window_system.h): hidden or
+//     display-less windows for the capture program.
 // The operations keep the reference platform's shape (a device context, pixel
 // formats as indices, a message queue with a window procedure) so the shell's
 // orders stay as designed; each implementation maps them onto its own system.

@@ -92,7 +92,7 @@ std::vector<fs::path> RealModels() {
   return out;
 }
 
-// The triangle of the Part's example: counter-clockwise seen from +Z in the file.
+// One triangle, counter-clockwise seen from +Z in the file.
 const std::vector<Vec3> kTriangle = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
 
 }  // namespace
