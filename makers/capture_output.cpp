@@ -170,7 +170,9 @@ std::string FindProgram(const std::string& name) {
     if (end == std::string::npos) end = dirs.size();
     std::string dir = dirs.substr(start, end - start);
     if (dir.empty()) dir = ".";
-    const std::string candidate = dir + "/" + name;
+    std::string candidate = dir;  // appended, not dir + "/" + name: GCC 12's false -Wrestrict at -O3
+    candidate += '/';
+    candidate += name;
     struct stat st {};
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return candidate;
