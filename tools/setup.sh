@@ -11,7 +11,7 @@ PACKAGES=(
   libmpg123-dev libfftw3-dev libmp3lame-dev lame
   libgtk-3-dev libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-utils imagemagick
+  xvfb xdotool x11-utils
   clang libclang-rt-14-dev
   lib3ds-dev libassimp-dev assimp-testmodels glslang-tools
   ffmpeg

@@ -11,13 +11,17 @@
 #include <sstream>
 #include <thread>
 
+#include "resources/texture_images.h"
 #include "scenes/slide_schedule.h"
+#include "shell/file_paths.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/process.h"
+#include "tests/support/x_windows.h"
 #include "tests/support/xvfb.h"
 
 using namespace vantor_test;
 using Clock = std::chrono::steady_clock;
+using VantorGL::TextureImage;
 
 namespace {
 
@@ -72,27 +76,23 @@ class Production : public ::testing::Test {
   std::vector<std::string> boxOwners;  // what each answered box was transient for
 };
 
-// The screen scaled to the slides' 1024x768, as RGBA bytes.
-std::vector<uint8_t> Screenshot(const std::string& dir, const std::string& name) {
-  const std::string png = dir + "/" + name + ".png", raw = dir + "/" + name + ".rgba";
-  Shell("import -window root " + png + " && convert " + png + " -resize 1024x768! -depth 8 rgba:" + raw);
-  const std::string bytes = ReadText(raw);
-  return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
-// Mean colour difference between the screen and slide `n` where the slide is opaque.
-double SlideDistance(const std::string& dir, const std::vector<uint8_t>& screen, int n) {
+// Mean colour difference between the screen (stretched over the slide scene's
+// 1024x768, as the window shows its target) and slide `n` where the slide is opaque.
+double SlideDistance(const std::string& dir, const TextureImage& screen, int n) {
   char name[64];
   std::snprintf(name, sizeof name, "data/Slides/slide%02d.png", n);
-  const std::string raw = dir + "/slide.rgba";
-  Shell("convert " + dir + "/" + name + " -resize 1024x768! -depth 8 rgba:" + raw);
-  const std::string slide = ReadText(raw);
-  if (slide.size() != screen.size() || screen.empty()) return 1e9;
+  const auto bytes = VantorGL::ReadFileBytes(dir + "/" + name);
+  auto slide = bytes ? VantorGL::DecodePng(bytes->data(), bytes->size()) : std::nullopt;
+  if (!slide || slide->channels != 4 || screen.channels != 3) return 1e9;
+  if (slide->width != 1024 || slide->height != 768) slide = VantorGL::Stretch(*slide, 1024, 768, false);
+  const TextureImage shown = VantorGL::Stretch(screen, 1024, 768, false);
   double sum = 0;
   long count = 0;
-  for (size_t i = 0; i < screen.size(); i += 4) {
-    if (static_cast<uint8_t>(slide[i + 3]) < 250) continue;
-    for (int c = 0; c < 3; ++c) sum += std::abs(int(screen[i + c]) - int(static_cast<uint8_t>(slide[i + c])));
+  for (size_t p = 0; p < size_t{1024} * 768; ++p) {
+    const uint8_t* s = &slide->pixels[p * 4];
+    const uint8_t* c = &shown.pixels[p * 3];
+    if (s[3] < 250) continue;
+    for (int k = 0; k < 3; ++k) sum += std::abs(int{c[k]} - int{s[k]});
     ++count;
   }
   return count ? sum / (3.0 * count) : 1e9;
@@ -116,20 +116,20 @@ TEST_F(Production, PlaysTheWholeShowInStepWithTheScheduleAndEnds) {
       << ReadText(dir.File("debug.log")) << p.Stderr();
   const auto showStart = Clock::now();
 
-  // Long slides, so a busy machine's slow frames cannot blur the moment.
+  // Long slides (2.6 s and 4 s), so a busy machine's slow frames cannot blur
+  // the moment. The screen is grabbed in this process at the moment and judged
+  // once the show is over, so that nothing here takes the show's CPU meanwhile.
   struct Moment {
     int ms, slide;
+    TextureImage screen;
+    long grabbedMs = 0;
   };
-  for (const Moment m : {Moment{13300, 20}, Moment{35000, 49}}) {
+  std::vector<Moment> moments = {{13300, 20, {}, 0}, {35000, 49, {}, 0}};
+  for (Moment& m : moments) {
     ASSERT_EQ(VantorGL::SlideForTime(m.ms, -1), m.slide);
     std::this_thread::sleep_until(showStart + std::chrono::milliseconds(m.ms));
-    const auto screen = Screenshot(dir.path(), "at" + std::to_string(m.ms));
-    // The scheduled slide, upright, matches clearly better than its neighbours,
-    // the first and the last (a mirrored slide would match none of them).
-    const double right = SlideDistance(dir.path(), screen, m.slide);
-    for (int other : {m.slide - 1, m.slide + 1, 0, 55})
-      EXPECT_LT(right, 0.75 * SlideDistance(dir.path(), screen, other))
-          << "at " << m.ms << " ms slide " << m.slide << " is up, not " << other;
+    m.screen = GrabScreen();
+    m.grabbedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - showStart).count();
   }
 
   const ProgramResult r = p.Wait(kStartMs);
@@ -152,6 +152,19 @@ TEST_F(Production, PlaysTheWholeShowInStepWithTheScheduleAndEnds) {
   const int end = LastStamp(log, "frame loop ended");
   EXPECT_GE(end, 47000) << log;
   EXPECT_LE(end, 47000 + 1500) << "at most a few frames after the end\n" << log;
+
+  for (const Moment& m : moments) {
+    ASSERT_EQ(m.screen.width, 1280) << "no picture of the screen at " << m.ms << " ms";
+    ASSERT_EQ(m.screen.height, 720);
+    EXPECT_EQ(VantorGL::SlideForTime(static_cast<int>(m.grabbedMs), -1), m.slide)
+        << "the grab meant for " << m.ms << " ms came at " << m.grabbedMs << " ms";
+    // The scheduled slide, upright, matches clearly better than its neighbours,
+    // the first and the last (a mirrored slide would match none of them).
+    const double right = SlideDistance(dir.path(), m.screen, m.slide);
+    for (int other : {m.slide - 1, m.slide + 1, 0, 55})
+      EXPECT_LT(right, 0.75 * SlideDistance(dir.path(), m.screen, other))
+          << "at " << m.ms << " ms slide " << m.slide << " is up, not " << other;
+  }
 }
 
 TEST_F(Production, AMissingNameEndsWithStatus2) {

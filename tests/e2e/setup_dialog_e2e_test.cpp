@@ -3,16 +3,17 @@
 // opens the window the answer chose or ends with status 0 and no window.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
-#include "platform/image_decode.h"
+#include "resources/texture_images.h"
 #include "shell/file_paths.h"
+#include "tests/support/image_files.h"
 #include "tests/support/process.h"
+#include "tests/support/x_windows.h"
 #include "tests/support/xvfb.h"
 
 using namespace vantor_test;
@@ -22,17 +23,20 @@ namespace {
 constexpr int kTimeoutMs = 60000;
 constexpr const char* kDialogName = "^Kelmora :: VantorGL$";
 
-VantorGL::platform::DecodedPixels DecodePng(const std::string& path) {
-  VantorGL::platform::DecodedPixels out;
-  auto bytes = VantorGL::ReadFileBytes(path);
-  if (bytes) VantorGL::platform::DecodePicture(bytes->data(), bytes->size(), "PNG", out);
-  return out;
+using VantorGL::TextureImage;
+
+TextureImage LoadPng(const std::string& path) {
+  const auto bytes = VantorGL::ReadFileBytes(path);
+  auto picture = bytes ? VantorGL::DecodePng(bytes->data(), bytes->size()) : std::nullopt;
+  return picture ? std::move(*picture) : TextureImage{};
 }
 
-// Where `part` appears pixel for pixel inside `whole` (RGB compared); false if nowhere.
-bool Contains(const VantorGL::platform::DecodedPixels& whole, const VantorGL::platform::DecodedPixels& part) {
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Whether `part` appears pixel for pixel inside `whole` (RGB compared).
+bool Contains(const TextureImage& whole, const TextureImage& part) {
   if (part.width == 0 || whole.width < part.width || whole.height < part.height) return false;
-  auto px = [](const VantorGL::platform::DecodedPixels& p, int x, int y) {
+  auto px = [](const TextureImage& p, int x, int y) {
     return p.pixels.data() + (static_cast<size_t>(y) * p.width + x) * p.channels;
   };
   for (int y0 = 0; y0 + part.height <= whole.height; ++y0) {
@@ -59,9 +63,7 @@ class SetupDialogEndToEnd : public ::testing::Test {
 
   // GTK takes keys only in the window that has the input focus, and with no
   // window manager here nobody gives it: focus the dialog, then type.
-  bool KeysToDialog(const std::string& keys) {
-    return Shell("xdotool windowfocus --sync " + dialogId + " key --delay 80 " + keys) == 0;
-  }
+  bool KeysToDialog(const std::string& keys) { return FocusAndSendKeys(dialogId, keys, 80); }
 
   // Ended by itself with status 0, before any window was opened.
   void ExpectQuitWithoutWindow() {
@@ -75,18 +77,14 @@ class SetupDialogEndToEnd : public ::testing::Test {
     EXPECT_EQ(r.stdoutText.find("settings:"), std::string::npos) << r.stdoutText;
   }
 
-  // The demo's GL window. SDL types its name as UTF-8, which `xdotool search
-  // --name` does not read, so it is found as the program's one visible window.
+  // The demo's GL window: the program's one viewable window besides the dialog.
   std::string WaitForDemoWindow() {
     for (int i = 0; i < kTimeoutMs / 200; ++i) {
-      std::string ids;
-      Shell("xdotool search --onlyvisible --classname '^vantor-setup-demo$'", &ids);
       // GTK names its dialog with the same class; it may not be gone yet.
-      std::istringstream lines(ids);
-      for (std::string id; std::getline(lines, id);)
-        if (!id.empty() && id != dialogId) return id;
+      for (const std::string& id : FindWindowsOfClass("^vantor-setup-demo$"))
+        if (id != dialogId) return id;
       if (!program.Running()) break;
-      Shell("sleep 0.2");
+      SleepMs(200);
     }
     return {};
   }
@@ -94,15 +92,15 @@ class SetupDialogEndToEnd : public ::testing::Test {
   // Waits for the settings line the demo prints once its window is final, then
   // ends it. With anti-aliasing the first window is replaced by a multisample
   // one, so the window is looked up again after the line and at every try.
-  std::string RunUntilWindowThenEscape(std::string* geometry) {
+  std::string RunUntilWindowThenEscape(WindowPlace* place) {
     EXPECT_TRUE(WaitForFileText(dir.File("debug.log"), "(SetupDemo) settings:", kTimeoutMs))
         << ReadText(dir.File("debug.log"));
     std::string window = WaitForDemoWindow();
     EXPECT_FALSE(window.empty()) << program.Stderr();
-    if (geometry && !window.empty()) Shell("xdotool getwindowgeometry " + window, geometry);
+    if (place && !window.empty()) *place = PlaceOf(window);
     // SDL cannot take the input focus without a window manager: give it.
     for (int i = 0; i < kTimeoutMs / 500 && !window.empty(); ++i) {
-      Shell("xdotool windowfocus --sync " + window + " key Escape");
+      FocusAndSendKeys(window, "Escape");
       if (program.Ended(500)) break;
       window = WaitForDemoWindow();
     }
@@ -119,34 +117,36 @@ class SetupDialogEndToEnd : public ::testing::Test {
 };
 
 TEST_F(SetupDialogEndToEnd, DialogShowsItsBannerAndEscapeQuits) {
-  std::string name;
-  Shell("xdotool getwindowname " + dialogId, &name);
-  EXPECT_EQ(name, "Kelmora :: VantorGL\n");
+  EXPECT_EQ(WindowName(dialogId), "Kelmora :: VantorGL");
 
   // The picture: the compiled-in banner must be on screen, pixel for pixel.
-  const auto banner = DecodePng(std::string(VANTOR_SOURCE_DIR) + "/platform/resources/setup_banner.png");
+  const TextureImage banner = LoadPng(std::string(VANTOR_SOURCE_DIR) + "/platform/resources/setup_banner.png");
   ASSERT_EQ(banner.width, 280);
   ASSERT_EQ(banner.height, 45);
-  const std::string shot = dir.File("setup_dialog.png");
   bool found = false;
-  VantorGL::platform::DecodedPixels picture;
+  TextureImage picture;
   for (int i = 0; i < 50 && !found; ++i) {  // until GTK has drawn it
-    if (Shell("import -silent -window " + dialogId + " " + shot) == 0) {
-      picture = DecodePng(shot);
-      found = Contains(picture, banner);
-    }
-    if (!found) Shell("sleep 0.2");
+    picture = GrabWindow(dialogId);
+    found = Contains(picture, banner);
+    if (!found) SleepMs(200);
   }
+  // Kept for a look: build/screenshots/setup_dialog.png.
+  const std::string shot = std::string(VANTOR_BINARY_DIR) + "/screenshots/setup_dialog.png";
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(shot).parent_path(), ec);
+  RgbaPicture kept(picture.width, picture.height);
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      const uint8_t* c = &picture.pixels[(static_cast<size_t>(y) * picture.width + x) * 3];
+      kept.Set(x, y, c[0], c[1], c[2]);
+    }
+  if (picture.width > 0) WriteBytes(shot, EncodePng(kept, {.colorType = 2}));
   EXPECT_TRUE(found) << "banner not found in " << shot;
   // About 204 x 167 dialog units.
   EXPECT_GE(picture.width, 280);
   EXPECT_LE(picture.width, 480);
   EXPECT_GE(picture.height, 200);
   EXPECT_LE(picture.height, 420);
-  std::error_code ec;
-  std::filesystem::create_directories(std::string(VANTOR_BINARY_DIR) + "/screenshots", ec);
-  std::filesystem::copy_file(shot, std::string(VANTOR_BINARY_DIR) + "/screenshots/setup_dialog.png",
-                             std::filesystem::copy_options::overwrite_existing, ec);
 
   ASSERT_TRUE(KeysToDialog("Escape"));
   ExpectQuitWithoutWindow();
@@ -155,9 +155,10 @@ TEST_F(SetupDialogEndToEnd, DialogShowsItsBannerAndEscapeQuits) {
 TEST_F(SetupDialogEndToEnd, ReturnWithTheDefaultsOpensA1024x768Window) {
   // The focus starts on the (closed) resolution list: Return still means Run.
   ASSERT_TRUE(KeysToDialog("Return"));
-  std::string geometry;
-  const std::string out = RunUntilWindowThenEscape(&geometry);
-  EXPECT_NE(geometry.find("Geometry: 1024x768"), std::string::npos) << geometry;
+  WindowPlace place;
+  const std::string out = RunUntilWindowThenEscape(&place);
+  EXPECT_EQ(place.width, 1024);
+  EXPECT_EQ(place.height, 768);
   EXPECT_NE(out.find("settings: 1024x768 windowed, anti-aliasing 4"), std::string::npos) << out;
   EXPECT_NE(ReadText(dir.File("debug.log")).find("window open: 1024x768, windowed, multisample format"),
             std::string::npos);
@@ -167,9 +168,10 @@ TEST_F(SetupDialogEndToEnd, ChoicesMadeWithKeysReachTheWindow) {
   // Up on the closed resolution list: "960x600"; Tab to the anti-aliasing list,
   // Up: "2X AA"; Return on that closed list runs.
   ASSERT_TRUE(KeysToDialog("Up Tab Up Return"));
-  std::string geometry;
-  const std::string out = RunUntilWindowThenEscape(&geometry);
-  EXPECT_NE(geometry.find("Geometry: 960x600"), std::string::npos) << geometry;
+  WindowPlace place;
+  const std::string out = RunUntilWindowThenEscape(&place);
+  EXPECT_EQ(place.width, 960);
+  EXPECT_EQ(place.height, 600);
   EXPECT_NE(out.find("settings: 960x600 windowed, anti-aliasing 2"), std::string::npos) << out;
 }
 

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/support/process.h"
+#include "tests/support/x_windows.h"
 
 namespace vantor_test {
 

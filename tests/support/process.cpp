@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +13,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-#include "platform/x11_requests.h"
 
 namespace vantor_test {
 namespace fs = std::filesystem;
@@ -27,14 +26,6 @@ std::string MakeTempDir() {
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') quoted += "'\\''";
-    else quoted += c;
-  }
-  return quoted + "'";
-}
 }  // namespace
 
 WorkDir WorkDir::Empty() { return WorkDir(MakeTempDir()); }
@@ -197,38 +188,19 @@ int Shell(const std::string& commandLine, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<std::string> FindWindows(const std::string& nameRegex) {
-  std::string output;
-  Shell("xdotool search --name " + Quote(nameRegex), &output);
-  std::vector<std::string> ids;
-  std::istringstream lines(output);
-  std::string line;
-  while (std::getline(lines, line))
-    if (!line.empty()) ids.push_back(line);
-  return ids;
-}
-
-std::string WaitForWindow(const std::string& nameRegex, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    std::vector<std::string> ids = FindWindows(nameRegex);
-    if (!ids.empty()) return ids.front();
-    if (std::chrono::steady_clock::now() >= deadline) return {};
-    SleepMs(100);
+std::vector<pid_t> ProcessesWith(const std::string& text) {
+  std::vector<pid_t> found;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(name));
+    if (pid == getpid()) continue;
+    std::string commandLine = ReadText(entry.path() / "cmdline");
+    std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+    if (commandLine.find(text) != std::string::npos) found.push_back(pid);
   }
-}
-
-bool SendKey(const std::string& keys) { return Shell("xdotool key " + Quote(keys)) == 0; }
-
-bool SendKeyTo(const std::string& windowId, const std::string& keys) {
-  return Shell("xdotool key --window " + Quote(windowId) + " " + Quote(keys)) == 0;
-}
-
-bool CloseWindow(const std::string& windowId) {
-  char* end = nullptr;
-  const unsigned long id = std::strtoul(windowId.c_str(), &end, 0);
-  if (windowId.empty() || *end != '\0') return false;
-  return VantorGL::platform::RequestWindowClose(id);
+  return found;
 }
 
 }  // namespace vantor_test

@@ -9,8 +9,8 @@
 //   ASSERT_TRUE(p.Start({.program = ProgramPath("tessaly"), .workDir = dir.path(),
 //                        .env = {{"MESA_GL_VERSION_OVERRIDE", "2.0"}}}));
 //   ASSERT_TRUE(WaitForFileText(dir.File("debug.log"), "window open", 30000));
-//   std::string id = WaitForWindow("Tessaly 2011", 30000);  // X window id, "" on timeout
-//   SendKey("Escape");                    // xdotool, to the focused window
+//   std::string id = WaitForWindow("^Tessaly 2011$", 30000);  // tests/support/x_windows.h
+//   SendKey("Escape");
 //   ProgramResult r = p.Wait(30000);      // r.exited, r.status, r.stderrText
 //
 // Programs run in a process group of their own with stdout and stderr captured
@@ -108,18 +108,10 @@ std::string ReadText(const std::string& path);
 // Polls until the file contains `text`; false at the deadline.
 bool WaitForFileText(const std::string& path, const std::string& text, int timeoutMs);
 
-// X windows on DISPLAY, through xdotool.
-// Ids (decimal) of windows whose name matches the regular expression.
-std::vector<std::string> FindWindows(const std::string& nameRegex);
-// Polls FindWindows; the first id, "" at the deadline.
-std::string WaitForWindow(const std::string& nameRegex, int timeoutMs);
-// Presses and releases `keys` (xdotool names: "Escape", "F1", "a") on the
-// focused window (real input through XTEST).
-bool SendKey(const std::string& keys);
-// The same sent to one window (a synthetic event; some toolkits ignore those).
-bool SendKeyTo(const std::string& windowId, const std::string& keys);
-// Asks the window to close, as a click on its close button would.
-bool CloseWindow(const std::string& windowId);
+// Processes (any user's) whose command line, arguments joined by spaces,
+// contains `text`; this test process is never among them.
+std::vector<pid_t> ProcessesWith(const std::string& text);
+
 // Runs a shell command line; its exit status (-1 if it could not run).
 int Shell(const std::string& commandLine, std::string* output = nullptr);
 
