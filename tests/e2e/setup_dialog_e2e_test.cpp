@@ -5,13 +5,11 @@
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "resources/texture_images.h"
 #include "shell/file_paths.h"
-#include "tests/support/image_files.h"
 #include "tests/support/process.h"
 #include "tests/support/x_windows.h"
 #include "tests/support/xvfb.h"
@@ -130,17 +128,7 @@ TEST_F(SetupDialogEndToEnd, DialogShowsItsBannerAndEscapeQuits) {
     found = Contains(picture, banner);
     if (!found) SleepMs(200);
   }
-  // Kept for a look: build/screenshots/setup_dialog.png.
-  const std::string shot = std::string(VANTOR_BINARY_DIR) + "/screenshots/setup_dialog.png";
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(shot).parent_path(), ec);
-  RgbaPicture kept(picture.width, picture.height);
-  for (int y = 0; y < picture.height; ++y)
-    for (int x = 0; x < picture.width; ++x) {
-      const uint8_t* c = &picture.pixels[(static_cast<size_t>(y) * picture.width + x) * 3];
-      kept.Set(x, y, c[0], c[1], c[2]);
-    }
-  if (picture.width > 0) WriteBytes(shot, EncodePng(kept, {.colorType = 2}));
+  const std::string shot = KeepScreenshot(picture, "setup_dialog");
   EXPECT_TRUE(found) << "banner not found in " << shot;
   // About 204 x 167 dialog units.
   EXPECT_GE(picture.width, 280);

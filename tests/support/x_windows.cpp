@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "tests/support/image_files.h"
 #include "tests/support/process.h"
 
 namespace vantor_test {
@@ -228,6 +229,18 @@ VantorGL::TextureImage GrabWindow(const std::string& windowId) {
   Connection x;
   if (!x) return {};
   return GrabArea(x.get(), place.x, place.y, place.width, place.height);
+}
+
+std::string KeepScreenshot(const VantorGL::TextureImage& picture, const std::string& name) {
+  const std::string path = std::string(VANTOR_BINARY_DIR) + "/screenshots/" + name + ".png";
+  RgbaPicture rgba(picture.width, picture.height);
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      const uint8_t* c = &picture.pixels[(static_cast<size_t>(y) * picture.width + x) * picture.channels];
+      rgba.Set(x, y, c[0], c[1], c[2]);
+    }
+  if (picture.width > 0 && picture.channels >= 3) WriteBytes(path, EncodePng(rgba, {.colorType = 2}));
+  return path;
 }
 
 bool SendKey(const std::string& keys) { return Shell("xdotool key " + Quote(keys)) == 0; }

@@ -44,6 +44,9 @@ bool CloseWindow(const std::string& windowId);
 // Empty (width 0) when there is no display or no such window.
 VantorGL::TextureImage GrabScreen();
 VantorGL::TextureImage GrabWindow(const std::string& windowId);
+// Writes a grabbed picture to <build>/screenshots/<name>.png for a person to look
+// at; its path.
+std::string KeepScreenshot(const VantorGL::TextureImage& picture, const std::string& name);
 
 // Presses and releases `keys` (xdotool names: "Escape", "F1", "a") on the focused
 // window.
