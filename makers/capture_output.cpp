@@ -168,11 +168,10 @@ std::string FindProgram(const std::string& name) {
   while (start <= dirs.size()) {
     size_t end = dirs.find(':', start);
     if (end == std::string::npos) end = dirs.size();
-    std::string dir = dirs.substr(start, end - start);
-    if (dir.empty()) dir = ".";
-    std::string candidate = dir;  // appended, not dir + "/" + name: GCC 12's false -Wrestrict at -O3
-    candidate += '/';
-    candidate += name;
+    // Made whole, not assigned "." afterwards: GCC 12 at -O3 warns falsely
+    // (-Wrestrict) on that assignment.
+    const std::string dir = end > start ? dirs.substr(start, end - start) : std::string(".");
+    const std::string candidate = dir + "/" + name;
     struct stat st {};
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return candidate;

@@ -31,8 +31,10 @@ std::string Progress::BarLine(int64_t done, int64_t total, double secondsLeft, i
   total = std::max<int64_t>(total, 1);
   done = std::clamp<int64_t>(done, 0, total);
   const int filled = static_cast<int>(done * barWidth / total);
-  std::string line = "[" + std::string(static_cast<size_t>(filled), '#') +
-                     std::string(static_cast<size_t>(barWidth - filled), '-') + "]";
+  std::string line = "[";  // appended: GCC 12 at -O3 warns falsely (-Wrestrict) on "[" + std::string
+  line.append(static_cast<size_t>(filled), '#');
+  line.append(static_cast<size_t>(barWidth - filled), '-');
+  line += ']';
   char tail[96];
   std::snprintf(tail, sizeof tail, " %3d%%  %lld/%lld frames  %s left", static_cast<int>(done * 100 / total),
                 static_cast<long long>(done), static_cast<long long>(total), FormatDuration(secondsLeft).c_str());

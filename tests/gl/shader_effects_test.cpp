@@ -235,7 +235,7 @@ TEST_F(ShaderTest, EverySourceCompilesOnMesaAndPassesGlslangValidator) {
     glDeleteShader(shader);
 
     if (!c.glslang) continue;
-    fs::path file = dir / ("s" + std::to_string(index++) + c.suffix);
+    fs::path file = dir / (std::to_string(index++) + c.suffix);
     std::ofstream(file, std::ios::binary) << c.text;
     fs::path out = dir / "out.txt";
     std::string command = "glslangValidator '" + file.string() + "' >'" + out.string() + "' 2>&1";

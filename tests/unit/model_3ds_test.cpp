@@ -207,7 +207,7 @@ TEST(Model3ds, QuotedPathsAndFilesThatCannotBeOpened) {
   std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                static_cast<std::streamsize>(bytes.size()));
   c3DsModelSystem model;
-  model.Load("\"" + file.string() + "\"");
+  model.Load(std::string("\"").append(file.string()).append("\""));
   ASSERT_EQ(model.meshCount, 1);
   EXPECT_EQ(model.meshes[0].vertexCount, 3);
   EXPECT_TRUE(log.Lines().empty()) << log.All();
