@@ -120,13 +120,19 @@ VantorGL::TextureImage GrabArea(Display* display, int x, int y, int width, int h
                             static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
   if (!image) return picture;
   // Each channel's mask to 8 bits, whatever the visual's layout.
-  auto channel = [](unsigned long pixel, unsigned long mask) -> uint8_t {
-    if (mask == 0) return 0;
+  struct Channel {
+    unsigned long mask = 0, max = 1;
     int shift = 0;
-    while (!((mask >> shift) & 1)) ++shift;
-    const unsigned long bits = mask >> shift;
-    return static_cast<uint8_t>(((pixel & mask) >> shift) * 255 / bits);
+    explicit Channel(unsigned long m) : mask(m) {
+      if (mask == 0) return;
+      while (!((mask >> shift) & 1)) ++shift;
+      max = mask >> shift;
+    }
+    uint8_t operator()(unsigned long pixel) const {
+      return static_cast<uint8_t>(((pixel & mask) >> shift) * 255 / max);
+    }
   };
+  const Channel red(image->red_mask), green(image->green_mask), blue(image->blue_mask);
   picture.width = x1 - x0;
   picture.height = y1 - y0;
   picture.channels = 3;
@@ -135,9 +141,9 @@ VantorGL::TextureImage GrabArea(Display* display, int x, int y, int width, int h
   for (int row = 0; row < picture.height; ++row) {
     for (int column = 0; column < picture.width; ++column) {
       const unsigned long pixel = XGetPixel(image, column, row);
-      *out++ = channel(pixel, image->red_mask);
-      *out++ = channel(pixel, image->green_mask);
-      *out++ = channel(pixel, image->blue_mask);
+      *out++ = red(pixel);
+      *out++ = green(pixel);
+      *out++ = blue(pixel);
     }
   }
   XDestroyImage(image);
