@@ -377,6 +377,7 @@ TEST_P(InterruptedCapture, LeavesNoFileUnderTheFinalName) {
   // Some frames into the show (the plain progress lines come every tenth).
   for (int i = 0; i < kTimeoutMs / 100 && p.Stderr().find("capture: ") == std::string::npos; ++i)
     ASSERT_FALSE(p.Ended(100)) << p.Stderr();
+  EXPECT_GE(ProcessesWorkingIn(dir.path()).size(), 2u) << "the program and its encoder";
   p.Signal(GetParam());
   const ProgramResult r = p.Wait(kTimeoutMs);
   EXPECT_TRUE(r.exited) << "signal " << r.signal;
@@ -385,7 +386,7 @@ TEST_P(InterruptedCapture, LeavesNoFileUnderTheFinalName) {
   // Neither the video nor the sheet, nor their temporary files.
   EXPECT_TRUE(ListDir(dir.File("out")).empty()) << Joined(ListDir(dir.File("out")));
   // Nor an encoder still writing into it.
-  EXPECT_TRUE(ProcessesWith(dir.File("out/")).empty());
+  EXPECT_TRUE(ProcessesWorkingIn(dir.path()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedCapture, ::testing::Values(SIGINT, SIGTERM));

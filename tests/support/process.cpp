@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -188,17 +187,17 @@ int Shell(const std::string& commandLine, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<pid_t> ProcessesWith(const std::string& text) {
+std::vector<pid_t> ProcessesWorkingIn(const std::string& dir) {
   std::vector<pid_t> found;
   std::error_code ec;
+  const fs::path wanted = fs::canonical(dir, ec);
+  if (ec) return found;
   for (const auto& entry : fs::directory_iterator("/proc", ec)) {
     const std::string name = entry.path().filename().string();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
     const pid_t pid = static_cast<pid_t>(std::stol(name));
-    if (pid == getpid()) continue;
-    std::string commandLine = ReadText(entry.path() / "cmdline");
-    std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
-    if (commandLine.find(text) != std::string::npos) found.push_back(pid);
+    std::error_code gone;
+    if (pid != getpid() && fs::read_symlink(entry.path() / "cwd", gone) == wanted && !gone) found.push_back(pid);
   }
   return found;
 }

@@ -108,9 +108,9 @@ std::string ReadText(const std::string& path);
 // Polls until the file contains `text`; false at the deadline.
 bool WaitForFileText(const std::string& path, const std::string& text, int timeoutMs);
 
-// Processes (any user's) whose command line, arguments joined by spaces,
-// contains `text`; this test process is never among them.
-std::vector<pid_t> ProcessesWith(const std::string& text);
+// Processes whose working directory is `dir` (a program started there and
+// whatever it started); this test process is never among them.
+std::vector<pid_t> ProcessesWorkingIn(const std::string& dir);
 
 // Runs a shell command line; its exit status (-1 if it could not run).
 int Shell(const std::string& commandLine, std::string* output = nullptr);
