@@ -7,8 +7,7 @@
 
 namespace vantor_test {
 
-// The X id of a window named exactly `caption`, "" when there is none.
-// (`xdotool search --name` misses UTF-8 typed names; xwininfo reads them.)
+// The X id of a window on screen named exactly `caption`, "" when there is none.
 std::string FindBox(const std::string& caption);
 
 // The name of the window the box is transient for (belongs to), "" when none.

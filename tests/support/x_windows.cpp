@@ -158,6 +158,10 @@ std::vector<std::string> FindWindows(const std::string& nameRegex) {
       [&](Display* display, Window window) { return std::regex_search(NameOf(display, window), pattern); });
 }
 
+std::vector<std::string> FindWindowsNamed(const std::string& name) {
+  return TopLevelWindows([&](Display* display, Window window) { return NameOf(display, window) == name; });
+}
+
 std::vector<std::string> FindWindowsOfClass(const std::string& classRegex) {
   const std::regex pattern(classRegex);
   return TopLevelWindows([&](Display* display, Window window) {
@@ -187,6 +191,23 @@ std::string WindowName(const std::string& windowId) {
   if (!x || !window) return {};
   std::string name = NameOf(x.get(), window);
   return g_xError ? std::string() : name;
+}
+
+std::string TransientOwner(const std::string& windowId) {
+  Connection x;
+  const Window window = ParseId(windowId);
+  Window owner = 0;
+  if (!x || !window || !XGetTransientForHint(x.get(), window, &owner) || g_xError || !owner) return {};
+  return std::to_string(owner);
+}
+
+std::string FocusWindow() {
+  Connection x;
+  if (!x) return {};
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(x.get(), &focus, &revert);
+  return focus == None || focus == PointerRoot ? std::string() : std::to_string(focus);
 }
 
 WindowPlace PlaceOf(const std::string& windowId) {

@@ -21,6 +21,8 @@ namespace vantor_test {
 // Ids of the viewable top-level windows whose name (_NET_WM_NAME in UTF-8, else
 // WM_NAME) matches the regular expression, in stacking order, bottom first.
 std::vector<std::string> FindWindows(const std::string& nameRegex);
+// Those named exactly `name`.
+std::vector<std::string> FindWindowsNamed(const std::string& name);
 // The same by the instance or class part of WM_CLASS.
 std::vector<std::string> FindWindowsOfClass(const std::string& classRegex);
 // Polls FindWindows; the topmost match, "" at the deadline.
@@ -28,6 +30,11 @@ std::string WaitForWindow(const std::string& nameRegex, int timeoutMs);
 
 // The window's name ("" if it has none or does not exist).
 std::string WindowName(const std::string& windowId);
+
+// The window this one is transient for (WM_TRANSIENT_FOR), "" when none.
+std::string TransientOwner(const std::string& windowId);
+// The window that holds the keyboard focus, "" when none does.
+std::string FocusWindow();
 
 struct WindowPlace {
   bool found = false;
