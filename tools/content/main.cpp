@@ -50,7 +50,7 @@ Bytes ReadAll(const fs::path& p) {
 }
 
 std::string TwoDigits(int i) {
-  char buf[8];
+  char buf[12];  // any int
   std::snprintf(buf, sizeof buf, "%02d", i);
   return buf;
 }
