@@ -111,25 +111,29 @@ void AppendToVector(png_structp png, png_bytep data, png_size_t size) {
 void NoFlush(png_structp) {}
 }  // namespace
 
+namespace {
+// libpng reports errors by longjmp: nothing here lives across the jump but the arguments.
+bool WritePng(png_structp png, png_infop info, const Picture& picture, int level, std::vector<uint8_t>* out) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_write_fn(png, out, AppendToVector, NoFlush);
+  png_set_compression_level(png, level);
+  // One filter for every row: as small, and much faster than trying all five.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < picture.height; ++y)
+    png_write_row(png, const_cast<png_bytep>(&picture.rgb[static_cast<size_t>(y) * picture.width * 3]));
+  png_write_end(png, info);
+  return true;
+}
+}  // namespace
+
 bool EncodePng(const Picture& picture, int level, std::vector<uint8_t>* out) {
   out->clear();
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = png && info;
-  if (ok && setjmp(png_jmpbuf(png)) == 0) {
-    png_set_write_fn(png, out, AppendToVector, NoFlush);
-    png_set_compression_level(png, level);
-    // One filter for every row: as small, and much faster than trying all five.
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < picture.height; ++y)
-      png_write_row(png, const_cast<png_bytep>(&picture.rgb[static_cast<size_t>(y) * picture.width * 3]));
-    png_write_end(png, info);
-  } else {
-    ok = false;
-  }
+  const bool ok = png && info && WritePng(png, info, picture, level, out);
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
   return ok;
 }
