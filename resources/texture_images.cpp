@@ -156,6 +156,7 @@ struct PngJob {
   ByteReader reader;
   int maxSize = 0;     // > 0: stretch to the PNG size rule while reading (not interlaced)
   TextureImage image;  // the file's pixels, or the stretched ones
+  int fileWidth = 0, fileHeight = 0;
   std::vector<png_bytep> rows;
   std::vector<uint8_t> ring[2];
   std::unique_ptr<RowStretcher> stretcher;
@@ -234,8 +235,8 @@ bool RunPngRead(PngJob& job) {
       rowBytes != size_t{width} * channels)
     png_error(png, "format");
 
-  job.image.width = static_cast<int>(width);
-  job.image.height = static_cast<int>(height);
+  job.image.width = job.fileWidth = static_cast<int>(width);
+  job.image.height = job.fileHeight = static_cast<int>(height);
   job.image.channels = channels;
   const int outWidth = job.maxSize > 0 ? PngTextureSide(job.image.width, job.maxSize) : job.image.width;
   const int outHeight = job.maxSize > 0 ? PngTextureSide(job.image.height, job.maxSize) : job.image.height;
@@ -386,19 +387,21 @@ TextureImage Stretch(const TextureImage& source, int width, int height, bool fli
   return out;
 }
 
-std::optional<TextureImage> PreparePngTexture(const uint8_t* data, size_t size, int maxSize) {
+std::optional<TextureImage> PreparePngTexture(const uint8_t* data, size_t size, int maxSize, int* largestSide) {
   if (maxSize <= 0 || !data || size < 8 || png_sig_cmp(data, 0, 8) != 0) return std::nullopt;
   PngJob job(data, size);
   job.maxSize = maxSize;
   if (!RunPngRead(job)) return std::nullopt;
   const int width = PngTextureSide(job.image.width, maxSize);
   const int height = PngTextureSide(job.image.height, maxSize);
+  if (largestSide) *largestSide = std::max({width, height, job.fileWidth, job.fileHeight});
   // Interlaced files and files already of the right size are read whole.
   if (width == job.image.width && height == job.image.height) return std::move(job.image);
   return Stretch(job.image, width, height, false);
 }
 
-std::optional<TextureImage> PreparePictureTexture(const uint8_t* data, size_t size, int maxSize) {
+std::optional<TextureImage> PreparePictureTexture(const uint8_t* data, size_t size, int maxSize,
+                                                  int* largestSide) {
   if (maxSize <= 0) return std::nullopt;
   std::optional<TextureImage> image = DecodePictureFile(data, size);
   if (!image) return std::nullopt;
@@ -417,6 +420,7 @@ std::optional<TextureImage> PreparePictureTexture(const uint8_t* data, size_t si
   out.width = PictureTextureSide(image->width, maxSize);
   out.height = PictureTextureSide(image->height, maxSize);
   out.channels = 4;
+  if (largestSide) *largestSide = std::max({out.width, out.height, image->width, image->height});
   out.pixels.resize(static_cast<size_t>(out.width) * out.height * 4);
   RowStretcher stretcher(image->width, image->height, image->channels, out.width, out.height, true, true,
                          out.pixels.data());

@@ -45,8 +45,12 @@ std::optional<TextureImage> DecodePictureFile(const uint8_t* data, size_t size);
 // centres); with `flipRows` the bottom row of the picture comes first.
 TextureImage Stretch(const TextureImage& source, int width, int height, bool flipRows);
 
-// The whole CPU side of each path, ready for glTexImage2D.
-std::optional<TextureImage> PreparePngTexture(const uint8_t* data, size_t size, int maxSize);
-std::optional<TextureImage> PreparePictureTexture(const uint8_t* data, size_t size, int maxSize);
+// The whole CPU side of each path, ready for glTexImage2D. `largestSide`, when
+// given, receives the largest side of the file's picture and of the result: the
+// result is the same for every `maxSize` at least that large.
+std::optional<TextureImage> PreparePngTexture(const uint8_t* data, size_t size, int maxSize,
+                                              int* largestSide = nullptr);
+std::optional<TextureImage> PreparePictureTexture(const uint8_t* data, size_t size, int maxSize,
+                                                  int* largestSide = nullptr);
 
 }  // namespace VantorGL

@@ -18,6 +18,9 @@ namespace {
 constexpr size_t kPathBuffer = 260;
 // No image the program loads comes near this; larger files are not read at all.
 constexpr size_t kMaxImageFileBytes = size_t{256} << 20;
+// Above every side a picture can have: a result prepared for it holds for any
+// context whose maximum is at least the result's largest side.
+constexpr int kAnyMaxSize = 1 << 30;
 
 }  // namespace
 
@@ -39,20 +42,37 @@ void cTextureSystem::Unbind() { glBindTexture(GL_TEXTURE_2D, 0); }
 
 bool cTextureSystem::Load(std::string name) {
   glEnable(GL_TEXTURE_2D);
+  const PreparedTexture prepared = PrepareFor(name, platform::MaxTextureSize());
+  return prepared.image && Upload(*prepared.image, prepared.pngPath);
+}
+
+bool cTextureSystem::Load(const std::string& name, const PreparedTexture& prepared) {
+  if (prepared.image && prepared.largestSide > platform::MaxTextureSize()) return Load(name);
+  glEnable(GL_TEXTURE_2D);
+  return prepared.image && Upload(*prepared.image, prepared.pngPath);
+}
+
+PreparedTexture cTextureSystem::Prepare(const std::string& name) { return PrepareFor(name, kAnyMaxSize); }
+
+PreparedTexture cTextureSystem::PrepareFor(const std::string& name, int maxSize) {
+  PreparedTexture prepared;
   // Nothing is fetched over a network: such names simply fail to load.
-  if (name.find("http://") != std::string::npos) return false;
+  if (name.find("http://") != std::string::npos) return prepared;
 
   if (name.find(".png") != std::string::npos) {
-    const auto bytes = ReadFileBytes(name, kMaxImageFileBytes);
-    return bytes && LoadPngBytes(bytes->data(), bytes->size());
+    prepared.pngPath = true;
+    if (const auto bytes = ReadFileBytes(name, kMaxImageFileBytes))
+      prepared.image = PreparePngTexture(bytes->data(), bytes->size(), maxSize, &prepared.largestSide);
+    return prepared;
   }
 
   std::vector<char> cwd(4096);
-  if (!getcwd(cwd.data(), cwd.size())) return false;
+  if (!getcwd(cwd.data(), cwd.size())) return prepared;
   const std::string full = std::string(cwd.data()) + "/" + name;
-  if (full.size() >= kPathBuffer) return false;
-  const auto bytes = ReadFileBytes(full, kMaxImageFileBytes);
-  return bytes && LoadPictureBytes(bytes->data(), bytes->size());
+  if (full.size() >= kPathBuffer) return prepared;
+  if (const auto bytes = ReadFileBytes(full, kMaxImageFileBytes))
+    prepared.image = PreparePictureTexture(bytes->data(), bytes->size(), maxSize, &prepared.largestSide);
+  return prepared;
 }
 
 bool cTextureSystem::LoadPngBytes(const uint8_t* data, size_t size) {

@@ -3,14 +3,23 @@
 // holding the texture name; copies share the texture, and nothing deletes it (GL
 // textures live until the context ends). Names containing ".png" take the PNG path,
 // all others the picture path (see resources/texture_images.h for what each path
-// does to size, rows and alpha). Main thread, GL context current.
+// does to size, rows and alpha). Main thread, GL context current; only Prepare,
+// the reading and decoding half of Load, runs anywhere.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "resources/texture_images.h"
 
 namespace VantorGL {
 
-struct TextureImage;
+// An image file read and decoded for a texture ahead of Load (see Prepare).
+struct PreparedTexture {
+  std::optional<TextureImage> image;  // nothing: the load fails
+  bool pngPath = false;
+  int largestSide = 0;  // the result holds for every maximum texture size at least this
+};
 
 class cTextureSystem {
  public:
@@ -28,6 +37,14 @@ class cTextureSystem {
   // unreadable or broken file, too long a path, an "http://" name) `texture` keeps
   // its value and nothing is reported.
   bool Load(std::string name);
+  // Load with the reading and decoding already done by Prepare(name): the same
+  // results. Where the context's maximum texture size is below what `prepared`
+  // holds for, the file is prepared again here.
+  bool Load(const std::string& name, const PreparedTexture& prepared);
+  // The half of Load that needs no GL: the file `name` read and decoded as Load
+  // would for any maximum texture size of at least the result's largestSide. Any
+  // thread; no context needed.
+  static PreparedTexture Prepare(const std::string& name);
 
   // The two halves of Load after the file is read: the bytes of a PNG file, the
   // bytes of a picture file (JPEG, BMP, PNG). Same results as Load.
@@ -37,6 +54,7 @@ class cTextureSystem {
   uint32_t texture = 0;  // GL texture name; 0 = nothing loaded
 
  private:
+  static PreparedTexture PrepareFor(const std::string& name, int maxSize);
   bool Upload(const TextureImage& image, bool pngPath);
 };
 
