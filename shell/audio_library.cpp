@@ -197,28 +197,14 @@ bool Free() {
   return true;
 }
 
-Handle StreamCreateFile(bool fromMemory, const void* file, uint64_t offset, uint64_t length, uint32_t flags) {
+namespace {
+
+// A stream for decoded audio: its handle, or 0 when every slot is taken.
+Handle AddStream(DecodedAudio&& decoded, uint32_t flags) {
   Library& lib = Lib();
-  if (!lib.started) return Fail(Error::NotStarted), 0;
-  if (!file) return Fail(Error::FileOpen), 0;
-
-  std::optional<DecodedAudio> decoded;
-  if (fromMemory) {
-    if (length == 0) return Fail(Error::BadParameter), 0;
-    decoded = DecodeMp3(static_cast<const uint8_t*>(file) + offset, static_cast<size_t>(length), lib.rate);
-  } else {
-    const auto bytes = ReadFileBytes(static_cast<const char*>(file));
-    if (!bytes) return Fail(Error::FileOpen), 0;
-    if (offset > bytes->size()) return Fail(Error::FileFormat), 0;
-    uint64_t size = bytes->size() - offset;
-    if (length != 0) size = std::min(size, length);
-    decoded = DecodeMp3(bytes->data() + offset, static_cast<size_t>(size), lib.rate);
-  }
-  if (!decoded) return Fail(Error::FileFormat), 0;
-
   auto stream = std::make_unique<Stream>();
-  stream->pcm = std::move(decoded->samples);
-  stream->frames = decoded->frames;
+  stream->pcm = std::move(decoded.samples);
+  stream->frames = decoded.frames;
   stream->flags.store(flags & SAMPLE_LOOP);
 
   int slot = -1;
@@ -240,6 +226,51 @@ Handle StreamCreateFile(bool fromMemory, const void* file, uint64_t offset, uint
   }
   lib.error = Error::Ok;
   return h;
+}
+
+}  // namespace
+
+Handle StreamCreateFile(bool fromMemory, const void* file, uint64_t offset, uint64_t length, uint32_t flags) {
+  Library& lib = Lib();
+  if (!lib.started) return Fail(Error::NotStarted), 0;
+  if (!file) return Fail(Error::FileOpen), 0;
+
+  std::optional<DecodedAudio> decoded;
+  if (fromMemory) {
+    if (length == 0) return Fail(Error::BadParameter), 0;
+    decoded = DecodeMp3(static_cast<const uint8_t*>(file) + offset, static_cast<size_t>(length), lib.rate);
+  } else {
+    const auto bytes = ReadFileBytes(static_cast<const char*>(file));
+    if (!bytes) return Fail(Error::FileOpen), 0;
+    if (offset > bytes->size()) return Fail(Error::FileFormat), 0;
+    uint64_t size = bytes->size() - offset;
+    if (length != 0) size = std::min(size, length);
+    decoded = DecodeMp3(bytes->data() + offset, static_cast<size_t>(size), lib.rate);
+  }
+  if (!decoded) return Fail(Error::FileFormat), 0;
+  return AddStream(std::move(*decoded), flags);
+}
+
+PreparedFile PrepareFile(const std::string& path, int rate) {
+  PreparedFile file;
+  file.path = path;
+  file.rate = rate;
+  const auto bytes = ReadFileBytes(path);
+  if (!bytes) {
+    file.error = Error::FileOpen;
+    return file;
+  }
+  file.audio = DecodeMp3(bytes->data(), bytes->size(), rate);
+  if (!file.audio) file.error = Error::FileFormat;
+  return file;
+}
+
+Handle StreamCreatePrepared(PreparedFile&& file, uint32_t flags) {
+  Library& lib = Lib();
+  if (!lib.started) return Fail(Error::NotStarted), 0;
+  if (file.rate != lib.rate) return StreamCreateFile(false, file.path.c_str(), 0, 0, flags);
+  if (!file.audio) return Fail(file.error), 0;
+  return AddStream(std::move(*file.audio), flags);
 }
 
 bool StreamFree(Handle h) {

@@ -18,7 +18,10 @@
 // a stream's play state and position live in one atomic word, and only creating
 // and freeing streams hold the device off for a moment.
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "shell/mp3_decoder.h"
 
 namespace VantorGL::audio {
 
@@ -68,6 +71,20 @@ bool Free();
 // always exact.
 Handle StreamCreateFile(bool fromMemory, const void* file, uint64_t offset, uint64_t length, uint32_t flags);
 bool StreamFree(Handle stream);
+
+// A whole file read and decoded ahead of StreamCreateFile (on any thread, before
+// or without Init), for the mixing rate `rate`.
+struct PreparedFile {
+  std::string path;
+  int rate = 0;
+  Error error = Error::Ok;            // FileOpen or FileFormat when `audio` is empty
+  std::optional<DecodedAudio> audio;
+};
+PreparedFile PrepareFile(const std::string& path, int rate);
+// StreamCreateFile(false, path, 0, 0, flags) for the file prepared: the same
+// outcome, without the decoding. When the library mixes at another rate than the
+// one prepared for, the file is read and decoded again here.
+Handle StreamCreatePrepared(PreparedFile&& file, uint32_t flags);
 
 // Sets the flags selected by `mask` to those in `flags` (only SAMPLE_LOOP can be
 // changed) and returns the flags now in force; kFail on failure.

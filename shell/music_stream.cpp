@@ -9,8 +9,15 @@ MusicStream::~MusicStream() {
 
 void MusicStream::Open() {
   initWord = 0;
-  audio::Init(1, 44100, 0);
+  audio::Init(1, kMixRate, 0);
   stream = audio::StreamCreateFile(false, path.c_str(), 0, 0, audio::STREAM_PRESCAN);
+}
+
+void MusicStream::Open(audio::PreparedFile&& prepared) {
+  if (prepared.path != path) return Open();
+  initWord = 0;
+  audio::Init(1, kMixRate, 0);
+  stream = audio::StreamCreatePrepared(std::move(prepared), audio::STREAM_PRESCAN);
 }
 
 void MusicStream::PlayFromStart() {

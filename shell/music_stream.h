@@ -12,6 +12,8 @@
 namespace VantorGL {
 
 struct MusicStream {
+  static constexpr uint32_t kMixRate = 44100;  // what Open starts the library with
+
   MusicStream() = default;
   // Stops the stream and frees the audio library (results ignored). Freeing the
   // library ends every other stream too; a later record's calls then fail quietly.
@@ -23,6 +25,8 @@ struct MusicStream {
   // creates the stream from `path` with the prescan flag. A missing or
   // unreadable file leaves `stream` 0 and the record silent.
   void Open();
+  // Open with the file already read and decoded, audio::PrepareFile(path, kMixRate).
+  void Open(audio::PreparedFile&& prepared);
   // Makes the stream loop when `loop` is set, sets position 0 and plays with
   // restart: the first sample reaches the device in its next callback.
   void PlayFromStart();
