@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace VantorGL::platform {
 
@@ -12,7 +13,14 @@ bool DecodePicture(const uint8_t* data, size_t size, const char* type, DecodedPi
   if (!data || size == 0 || size > static_cast<size_t>(INT32_MAX)) return false;
   SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size));
   if (!rw) return false;
-  SDL_Surface* surface = IMG_LoadTyped_RW(rw, 1, type);
+  SDL_Surface* surface = nullptr;
+  {
+    // SDL_image sets its formats up in globals without a lock (each load calls
+    // IMG_Init); pictures may be decoded on several loading threads.
+    static std::mutex loading;
+    std::lock_guard lock(loading);
+    surface = IMG_LoadTyped_RW(rw, 1, type);
+  }
   if (!surface) return false;
   if (surface->w <= 0 || surface->h <= 0) {
     SDL_FreeSurface(surface);

@@ -1,7 +1,8 @@
 #pragma once
 // Picture decoding and JPEG encoding over SDL2_image, from and to memory. What a
 // texture makes of the pixels (size rule, row order, alpha) is decided above this
-// layer; here a picture only becomes rows of bytes. Any thread; no GL.
+// layer; here a picture only becomes rows of bytes. Any thread (decodes take
+// turns: SDL_image is not thread-safe); no GL.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

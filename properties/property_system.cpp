@@ -195,7 +195,7 @@ void cPropertySystem::ReadLines(std::string_view text) {
     lines.emplace_back();
     NormaliseLine(raw, lines.back());
   });
-  if (tooLong)
+  if (tooLong && logging)
     cDebugSystem::Instance().Log(kSource, "line " + std::to_string(tooLong) +
                                               " is longer than 127 characters; reading stops there");
 }
@@ -254,7 +254,7 @@ cPropertySystem::Result cPropertySystem::Parse() {
     const std::string_view key = std::string_view(line).substr(0, colon);
     const std::string_view value =
         colon == std::string::npos ? std::string_view(line) : std::string_view(line).substr(colon + 1);
-    if (!key.empty() && key.front() == '#') cDebugSystem::Instance().Log(kSource, key);
+    if (logging && !key.empty() && key.front() == '#') cDebugSystem::Instance().Log(kSource, key);
 
     int32_t id = MatchKeyword(key);
     if (id == kQelProperty) header.open = true;

@@ -162,6 +162,7 @@ class cPropertySystem {
 
   std::string path;  // the file last given to Load, for messages
   bool fileRead = false;  // Load found and read `path`
+  bool logging = true;  // false: a reading that writes nothing to the log (a look ahead)
   int32_t keywordCounter = 0;
   std::vector<PropertyKeyword> keywords;
   std::vector<std::string> lines;

@@ -5,11 +5,35 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "shell/debug_system.h"
+#include "shell/file_paths.h"
 
 namespace VantorGL {
+
+namespace {
+
+// Every FILE name LoadAll asks for, in its order; models are read in LoadAll
+// itself, but a missing name ends the program wherever it stands.
+struct Named {
+  std::string name;
+  bool picture;
+};
+std::vector<Named> LoadOrder() {
+  std::vector<Named> order;
+  for (const char* name : {"Scenery1Tex01", "NM1", "WaterTexture", "skyTexture", "OverlayI"})
+    order.push_back({name, true});
+  for (const char* name : {"testScenary", "KMLogo", "testShaderObject", "testScenaryCam"})
+    order.push_back({name, false});
+  for (int i = 0; i < 6; ++i) order.push_back({"Tex" + std::to_string(i), true});
+  for (int i = 0; i < 56; ++i) order.push_back({"Slide" + std::to_string(i), true});
+  return order;
+}
+
+}  // namespace
 
 void AnimatedObjectRecord::Assign(int32_t kindTag, const AnimatedObject& source) {
   kind = kindTag;
@@ -49,13 +73,43 @@ int32_t cResources::SetMusicFile() {
 
 std::string cResources::FileOf(const char* name) const { return properties.FindFile(name).fileName; }
 
-void cResources::LoadTexture(cTextureSystem& texture, const char* name) { texture.Load(FileOf(name)); }
+void cResources::LoadTexture(cTextureSystem& texture, const char* name) {
+  const std::string file = FileOf(name);
+  if (ahead) {
+    if (const std::optional<PreparedTexture> prepared = ahead->TakePicture(file)) {
+      texture.Load(file, *prepared);
+      return;
+    }
+  }
+  texture.Load(file);
+}
+
+void cResources::ListAhead(AssetsAhead& ahead) {
+  cPropertySystem quiet;
+  quiet.logging = false;
+  const auto bytes = ReadFileBytes(kPropertyFile);
+  if (!bytes) return;
+  const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+  if (quiet.LoadText(text).status != cPropertySystem::Status::kOk) return;
+  ahead.AddTune(kMusicFile);
+  for (const Named& step : LoadOrder()) {
+    const FileProperty* file = quiet.FindFileRecord(step.name);
+    if (!file) return;
+    if (step.picture) ahead.AddPicture(file->fileName);
+  }
+}
 
 int32_t cResources::LoadAll() {
   cDebugSystem& log = cDebugSystem::Instance();
 
   properties.Load(kPropertyFile);
-  music.Open();
+  std::optional<audio::PreparedFile> tune;
+  if (ahead) tune = ahead->TakeTune(music.path);
+  if (tune) {
+    music.Open(std::move(*tune));
+  } else {
+    music.Open();
+  }
   arialFont.BuildBitmapFont("", "Arial", -16);
   actionFont.BuildBitmapFont("Data/General/c_font.ttf", "Action Force Normal", -24);
   log.LogText("Font OK!", "cResources");

@@ -4,11 +4,14 @@
 // calls SetMusicFile then LoadAll once with the GL context current; scenes then
 // read the members directly through a non-owning pointer. Nothing is looked up by
 // name after loading. A name no FILE entry carries ends the program with status 2.
-// Main thread only.
+// The pictures and the music may have been read and decoded ahead on other threads
+// (ListAhead); LoadAll still takes and uses everything in its own order. Main
+// thread only.
 #include <cstdint>
 
 #include "properties/property_system.h"
 #include "resources/font.h"
+#include "resources/load_ahead.h"
 #include "resources/texture_system.h"
 #include "scenedata/ase_loader.h"
 #include "scenedata/data_system.h"
@@ -51,6 +54,15 @@ class cResources : public cDataSystem {
   int32_t SetMusicFile() override;
   int32_t LoadAll() override;
   virtual int32_t InitShaders();
+
+  // Lists on `ahead`, in LoadAll's order, the music and every picture the property
+  // file names, as a reading of it that writes nothing finds them. Nothing is
+  // listed when that reading fails; the list ends before the first name it lacks
+  // (LoadAll ends the program there). Needs no GL.
+  static void ListAhead(AssetsAhead& ahead);
+  // Where LoadAll takes what was loaded ahead; null: everything is loaded in
+  // LoadAll. Not owned.
+  AssetsAhead* ahead = nullptr;
 
   MusicStream music;
   FontRecord arialFont;

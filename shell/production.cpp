@@ -27,6 +27,13 @@ void TAV05::ApplyProductionSettings() {
   bitsPerPixel = 32;
 }
 
+void TAV05::OnStart() {
+  ahead.AddTune(kLoadingMusic);
+  ahead.AddPicture(kLoadingPicture);
+  cResources::ListAhead(ahead);
+  demo.registry.ahead = &ahead;
+}
+
 bool TAV05::LoadStep() {
   if (platform::GlVersion() < 21) {
     platform::ShowMessageBox("OpenGL 2.1 not supported.. lol", "OpenGL 2.1 not supported", platform::MB_OK);
@@ -35,11 +42,19 @@ bool TAV05::LoadStep() {
                        std::to_string(platform::GlVersion() % 10));
   }
   loadingMusic.path = kLoadingMusic;
-  loadingMusic.Open();
+  if (std::optional<audio::PreparedFile> tune = ahead.TakeTune(kLoadingMusic)) {
+    loadingMusic.Open(std::move(*tune));
+  } else {
+    loadingMusic.Open();
+  }
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_TEXTURE_2D);
-  loadingScreen.Load(kLoadingPicture);
+  if (const std::optional<PreparedTexture> picture = ahead.TakePicture(kLoadingPicture)) {
+    loadingScreen.Load(kLoadingPicture, *picture);
+  } else {
+    loadingScreen.Load(kLoadingPicture);
+  }
   loadingScreen.Bind();
   glLoadIdentity();
   glColor4f(1, 1, 1, 1);
@@ -60,6 +75,9 @@ bool TAV05::Initialise() {
   demo.width = width;
   demo.height = height;
   demo.Init();
+  // Everything loaded ahead has been taken: the loading threads end here.
+  ahead.Stop();
+  demo.registry.ahead = nullptr;
   demo.windowStartMs = ParseMusicTime("0:00.0");
   demo.windowEndMs = ParseMusicTime("0:47.0");
   loadingMusic.Stop();

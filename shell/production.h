@@ -3,7 +3,10 @@
 // loading picture with the loading tune looping, hands the real loading and the
 // music start to the demo timeline, drives it once per frame and ends the show
 // when the timeline is finished. One instance for the life of the process.
+// Before the window opens it starts reading and decoding the pictures and tunes
+// on other threads; those threads end when loading is done.
 #include "resources/font.h"
+#include "resources/load_ahead.h"
 #include "resources/texture_system.h"
 #include "scenes/demo_scene.h"
 #include "shell/music_stream.h"
@@ -18,6 +21,7 @@ class TAV05 : public VantorGL::cWindowsSystem {
       : cWindowsSystem(windowSystem) {}
   ~TAV05() override;
 
+  void OnStart() override;
   // The window (and perhaps the context) is about to go: F1 or the end.
   void OnBeforeRelease() override;
 
@@ -34,4 +38,6 @@ class TAV05 : public VantorGL::cWindowsSystem {
   VantorGL::FontRecord font;
   VantorGL::cTextureSystem loadingScreen;
   VantorGL::cDemoScene demo;
+  // Last, so that its threads end before anything else goes.
+  VantorGL::AssetsAhead ahead;
 };

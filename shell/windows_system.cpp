@@ -364,6 +364,7 @@ MessageResult cWindowsSystem::HandleMessage(WindowHandle hwnd, uint32_t message,
 
 int RunApplication(cWindowsSystem& application) {
   if (application.showSetupDialog && application.RunSetupDialog() == 1) return 0;
+  application.OnStart();
   if (!application.OpenWindow()) return 0;
 
   platform::IWindowSystem& ws = application.windowSystem();

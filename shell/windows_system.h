@@ -28,6 +28,9 @@ class cWindowsSystem {
   cWindowsSystem& operator=(const cWindowsSystem&) = delete;
 
   // Slots, in order.
+  // Once, after the setup dialog and before the window opens: work that needs no
+  // window or context may start here.
+  virtual void OnStart() {}
   virtual void OnBeforeRelease() {}
   virtual ~cWindowsSystem();
   // Default GL state; run once after loading. Its result is ignored.

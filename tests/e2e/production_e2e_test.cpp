@@ -3,6 +3,7 @@
 // slides on screen at chosen moments, and every fixed exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "resources/texture_images.h"
 #include "scenes/slide_schedule.h"
 #include "shell/file_paths.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/process.h"
 #include "tests/support/x_windows.h"
@@ -171,15 +173,37 @@ TEST_F(Production, PlaysTheWholeShowInStepWithTheScheduleAndEnds) {
   }
 }
 
-TEST_F(Production, AMissingNameEndsWithStatus2) {
-  EditPropertyFile("NAME \"OverlayI\"", "NAME \"OverlayX\"");
-  const ProgramResult r = Run();
-  ASSERT_TRUE(r.exited);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.stderrText.find("no FILE entry named \"OverlayI\""), std::string::npos) << r.stderrText;
-  const std::string log = ReadText(dir.File("debug.log"));
-  EXPECT_NE(log.find("Font OK!"), std::string::npos);
-  EXPECT_EQ(log.find("3ds Load OK!"), std::string::npos) << "ended before the models";
+// Pictures are read ahead on other threads, but a missing name still ends the
+// program where the loading order meets it, after exactly the lines an intact run
+// writes up to there: early in the list (before the models) and late (a slide).
+TEST_F(Production, AMissingNameEndsWithStatus2AfterExactlyTheLinesBeforeIt) {
+  std::vector<std::string> intact;
+  {
+    Program p;
+    ASSERT_TRUE(p.Start({.program = ProgramPath("tessaly"), .workDir = dir.path()}));
+    ASSERT_TRUE(WaitForFileText(dir.File("debug.log"), "frame loop started", kStartMs)) << p.Stderr();
+    intact = LogLinesAfterBanner(dir.File("debug.log"));
+  }
+  ASSERT_FALSE(intact.empty());
+  ASSERT_EQ(intact.back(), "(cWindowsSystem) frame loop started");
+
+  struct Case {
+    std::string name;
+    std::string lastLine;
+  };
+  for (const Case& c : {Case{"OverlayI", "(cResources) Font OK!"},
+                        Case{"Slide40", "(cFileLoader_ASE - Loading objects: ) Camera01.Target"}}) {
+    EditPropertyFile("NAME \"" + c.name + "\"", "NAME \"" + c.name + "X\"");
+    const ProgramResult r = Run();
+    ASSERT_TRUE(r.exited) << c.name;
+    EXPECT_EQ(r.status, 2) << c.name;
+    EXPECT_NE(r.stderrText.find("no FILE entry named \"" + c.name + "\""), std::string::npos) << r.stderrText;
+    const auto last = std::find(intact.begin(), intact.end(), c.lastLine);
+    ASSERT_NE(last, intact.end()) << c.lastLine;
+    EXPECT_EQ(LogLinesAfterBanner(dir.File("debug.log")), std::vector<std::string>(intact.begin(), last + 1))
+        << "missing " << c.name;
+    EditPropertyFile("NAME \"" + c.name + "X\"", "NAME \"" + c.name + "\"");
+  }
 }
 
 TEST_F(Production, BrokenPropertyFilesEndWith251And252) {

@@ -1,0 +1,162 @@
+#include "resources/load_ahead.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "shell/music_stream.h"
+
+namespace VantorGL {
+
+namespace {
+constexpr size_t kNone = static_cast<size_t>(-1);
+}
+
+int LoadAhead::DefaultWorkers() {
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp(cores - 1, 1, 3);
+}
+
+LoadAhead::LoadAhead(int workers, size_t window)
+    : workerCount_(std::max(workers, 0)), window_(std::max<size_t>(window, 1)) {}
+
+LoadAhead::~LoadAhead() { Stop(); }
+
+size_t LoadAhead::size() const {
+  std::lock_guard lock(mutex_);
+  return jobs_.size();
+}
+
+size_t LoadAhead::Add(Job job) {
+  std::unique_lock lock(mutex_);
+  jobs_.push_back(std::move(job));
+  states_.push_back(stopping_ ? State::kDropped : State::kWaiting);
+  const size_t index = jobs_.size() - 1;
+  const bool start = !stopping_ && !started_;
+  started_ = true;
+  lock.unlock();
+  if (start) StartWorkers();
+  changed_.notify_all();
+  return index;
+}
+
+void LoadAhead::StartWorkers() {
+  for (int i = 0; i < workerCount_; ++i) {
+    try {
+      workers_.emplace_back([this] { WorkerLoop(); });
+    } catch (const std::system_error&) {
+      break;  // fewer workers; Take runs what nobody else does
+    }
+  }
+}
+
+size_t LoadAhead::NextStartable() const {
+  size_t i = nextToStart_;
+  while (i < states_.size() && states_[i] != State::kWaiting) ++i;
+  return i < states_.size() && i < taken_ + window_ ? i : kNone;
+}
+
+void LoadAhead::Run(std::unique_lock<std::mutex>& lock, size_t index) {
+  states_[index] = State::kRunning;
+  if (index == nextToStart_) ++nextToStart_;
+  Job job = std::move(jobs_[index]);
+  lock.unlock();
+  bool ok = true;
+  try {
+    job();
+  } catch (...) {
+    // A job that cannot finish (out of memory, say) leaves its asset to the
+    // ordinary load on the main thread.
+    ok = false;
+  }
+  job = nullptr;  // whatever the job held goes before anyone is told
+  lock.lock();
+  states_[index] = ok ? State::kDone : State::kFailed;
+  changed_.notify_all();
+}
+
+void LoadAhead::WorkerLoop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    size_t index = kNone;
+    changed_.wait(lock, [&] { return stopping_ || (index = NextStartable()) != kNone; });
+    if (stopping_) return;
+    Run(lock, index);
+  }
+}
+
+bool LoadAhead::Take(size_t index) {
+  std::unique_lock lock(mutex_);
+  if (index >= states_.size()) return false;
+  if (index > taken_) {
+    taken_ = index;
+    changed_.notify_all();  // the window has moved on
+  }
+  // Nobody has started it (no worker is free, or the jobs before it were
+  // skipped): run it here.
+  if (states_[index] == State::kWaiting) Run(lock, index);
+  while (states_[index] == State::kRunning) {
+    // A worker has it: rather than idle meanwhile, run a later job.
+    const size_t next = NextStartable();
+    if (next != kNone) {
+      Run(lock, next);
+    } else {
+      changed_.wait(lock);
+    }
+  }
+  return states_[index] == State::kDone;
+}
+
+void LoadAhead::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    for (size_t i = 0; i < states_.size(); ++i) {
+      if (states_[i] == State::kWaiting) {
+        states_[i] = State::kDropped;
+        jobs_[i] = nullptr;
+      }
+    }
+  }
+  changed_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+  workers_.clear();
+}
+
+AssetsAhead::AssetsAhead(int workers, size_t window) : ahead_(workers, window) {}
+
+void AssetsAhead::AddPicture(const std::string& path) {
+  Entry& entry = entries_.emplace_back();
+  entry.picture = true;
+  entry.path = path;
+  entry.job = ahead_.Add([&entry] { entry.texture = cTextureSystem::Prepare(entry.path); });
+}
+
+void AssetsAhead::AddTune(const std::string& path) {
+  Entry& entry = entries_.emplace_back();
+  entry.path = path;
+  entry.job = ahead_.Add([&entry] { entry.tune = audio::PrepareFile(entry.path, MusicStream::kMixRate); });
+}
+
+AssetsAhead::Entry* AssetsAhead::Take(bool picture, const std::string& path) {
+  for (size_t i = next_; i < entries_.size(); ++i) {
+    Entry& entry = entries_[i];
+    if (entry.picture != picture || entry.path != path) continue;
+    next_ = i + 1;
+    return ahead_.Take(entry.job) ? &entry : nullptr;
+  }
+  return nullptr;
+}
+
+std::optional<PreparedTexture> AssetsAhead::TakePicture(const std::string& path) {
+  Entry* entry = Take(true, path);
+  if (!entry) return std::nullopt;
+  return std::move(entry->texture);
+}
+
+std::optional<audio::PreparedFile> AssetsAhead::TakeTune(const std::string& path) {
+  Entry* entry = Take(false, path);
+  if (!entry) return std::nullopt;
+  return std::move(entry->tune);
+}
+
+}  // namespace VantorGL

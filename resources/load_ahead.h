@@ -1,0 +1,115 @@
+#pragma once
+// LoadAhead: work done ahead of its use on worker threads, while the main thread
+// opens windows and does all the GL work. Jobs are numbered in the order they are
+// added and start in that order, at most `window` of them past the last one the
+// main thread took; the main thread takes them in the same order. When it asks for
+// a job that no worker has started, it runs the job itself instead of waiting
+// (with no workers at all, every job runs that way).
+//
+// A job is plain CPU work on data of its own: no GL, no log, no exit. One that
+// throws counts as not done and the others go on. Stop (and the destructor) drops
+// the jobs not yet started and waits for those running: no thread outlives it.
+//
+// Add, Take and Stop belong to the thread that owns the object; jobs run on the
+// workers or inside Take.
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "resources/texture_system.h"
+#include "shell/audio_library.h"
+
+namespace VantorGL {
+
+class LoadAhead {
+ public:
+  using Job = std::function<void()>;
+
+  // Workers the machine can spare beside the main thread: one less than its
+  // cores, at least 1, at most 3.
+  static int DefaultWorkers();
+
+  // Threads start with the first job. A failure to start one leaves fewer.
+  explicit LoadAhead(int workers = DefaultWorkers(), size_t window = 32);
+  ~LoadAhead();
+  LoadAhead(const LoadAhead&) = delete;
+  LoadAhead& operator=(const LoadAhead&) = delete;
+
+  // The job's number (0, 1, ...). After Stop the job is dropped.
+  size_t Add(Job job);
+  // Waits for job `index` to end, running it here when nobody has started it
+  // (and running later jobs here while a worker has it). True when it ran to its
+  // end; false when it threw, was dropped or never added. Moves the window on to
+  // `index`.
+  bool Take(size_t index);
+  // Drops every job not yet started, waits for the running ones, ends the workers.
+  void Stop();
+
+  size_t size() const;
+
+ private:
+  enum class State { kWaiting, kRunning, kDone, kFailed, kDropped };
+
+  void StartWorkers();
+  void WorkerLoop();
+  // The next job a thread may start, or npos. Lock held.
+  size_t NextStartable() const;
+  // Runs job `index` (marked running) with the lock released; the lock is held on return.
+  void Run(std::unique_lock<std::mutex>& lock, size_t index);
+
+  const int workerCount_;
+  const size_t window_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Job> jobs_;
+  std::deque<State> states_;
+  size_t nextToStart_ = 0;  // every job below it has been started (or dropped)
+  size_t taken_ = 0;        // the window starts here
+  bool started_ = false;
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
+};
+
+// AssetsAhead: the pictures and tunes a program is going to load, listed in its
+// order, read and decoded ahead on a LoadAhead (cTextureSystem::Prepare,
+// audio::PrepareFile) and handed over when the program gets to each. Taking
+// matches by kind and path, from where the last take stopped: an entry passed over
+// is never handed out, and a path not listed ahead gets nothing, so the caller
+// loads it the ordinary way. Owner's thread only, like LoadAhead.
+class AssetsAhead {
+ public:
+  explicit AssetsAhead(int workers = LoadAhead::DefaultWorkers(), size_t window = 32);
+
+  void AddPicture(const std::string& path);
+  void AddTune(const std::string& path);  // for MusicStream::kMixRate
+
+  // The next listed picture or tune at `path`, waited for; nothing when none is
+  // listed from here on, or its job failed.
+  std::optional<PreparedTexture> TakePicture(const std::string& path);
+  std::optional<audio::PreparedFile> TakeTune(const std::string& path);
+
+  // Ends the work: what was not taken yet is dropped. Later takes get nothing.
+  void Stop() { ahead_.Stop(); }
+
+ private:
+  struct Entry {
+    bool picture = false;
+    std::string path;
+    size_t job = 0;
+    PreparedTexture texture;    // written by the job
+    audio::PreparedFile tune;   // written by the job
+  };
+  Entry* Take(bool picture, const std::string& path);
+
+  std::deque<Entry> entries_;  // elements stay where they are while jobs fill them
+  size_t next_ = 0;            // the first entry not taken or passed over
+  LoadAhead ahead_;            // last: its threads end before the entries go
+};
+
+}  // namespace VantorGL

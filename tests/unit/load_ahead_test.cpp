@@ -1,0 +1,126 @@
+// Work loaded ahead: jobs start in order within their window, a throwing job fails
+// alone, Stop drops what has not started and waits for what has, and pictures and
+// tunes taken from AssetsAhead are what an ordinary load reads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <new>
+#include <thread>
+
+#include "resources/load_ahead.h"
+#include "shell/music_stream.h"
+#include "tests/support/image_files.h"
+#include "tests/support/mp3_fixture.h"
+#include "tests/support/process.h"
+
+using namespace VantorGL;
+using namespace vantor_test;
+namespace fs = std::filesystem;
+
+TEST(LoadAhead, RunsJobsInOrderWithinTheWindowAndTakesThemInOrder) {
+  for (const int workers : {0, 1, 3}) {
+    LoadAhead ahead(workers, 4);
+    std::atomic<int> started{0};
+    std::vector<int> order;
+    std::mutex orderMutex;
+    for (int i = 0; i < 12; ++i)
+      ahead.Add([&, i] {
+        ++started;
+        std::lock_guard lock(orderMutex);
+        order.push_back(i);
+      });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_LE(started.load(), 4) << workers << " workers: nothing starts beyond the window";
+    for (size_t i = 0; i < 12; ++i) EXPECT_TRUE(ahead.Take(i)) << i;
+    EXPECT_EQ(started.load(), 12);
+    EXPECT_FALSE(ahead.Take(12)) << "never added";
+    if (workers <= 1) {
+      // One thread at a time (a worker, or Take itself): strictly the order added.
+      std::vector<int> expected(12);
+      for (int i = 0; i < 12; ++i) expected[i] = i;
+      EXPECT_EQ(order, expected) << workers << " workers";
+    }
+  }
+}
+
+TEST(LoadAhead, AThrowingJobFailsAloneAndStopDropsWhatHasNotStarted) {
+  LoadAhead ahead(1, 16);
+  std::atomic<int> done{0};
+  ahead.Add([&] { ++done; });
+  ahead.Add([] { throw std::bad_alloc(); });
+  ahead.Add([&] { ++done; });
+  EXPECT_TRUE(ahead.Take(0));
+  EXPECT_FALSE(ahead.Take(1));
+  EXPECT_TRUE(ahead.Take(2));
+  EXPECT_EQ(done.load(), 2);
+
+  // A slow job is running on the one worker when Stop comes: Stop waits for it,
+  // and the jobs queued behind it never run.
+  std::atomic<bool> slowStarted{false}, slowEnded{false};
+  std::atomic<int> laterRan{0};
+  const size_t slow = ahead.Add([&] {
+    slowStarted = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    slowEnded = true;
+  });
+  for (int i = 0; i < 5; ++i) ahead.Add([&] { ++laterRan; });
+  while (!slowStarted) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ahead.Stop();
+  EXPECT_TRUE(slowEnded.load());
+  EXPECT_EQ(laterRan.load(), 0);
+  EXPECT_TRUE(ahead.Take(slow));
+  EXPECT_FALSE(ahead.Take(slow + 1)) << "dropped";
+  ahead.Add([&] { ++laterRan; });
+  EXPECT_FALSE(ahead.Take(slow + 6)) << "added after Stop: dropped";
+  EXPECT_EQ(laterRan.load(), 0);
+}
+
+TEST(AssetsAhead, HandsOverWhatAnOrdinaryLoadReadsInListedOrder) {
+  // Relative names, as the program uses them: the picture path builds its own
+  // full path from the working directory.
+  const WorkDir dir = WorkDir::Empty();
+  struct Back {
+    fs::path cwd = fs::current_path();
+    ~Back() { fs::current_path(cwd); }
+  } back;
+  fs::current_path(dir.path());
+  const std::string png = "slide.png", jpg = "sky.jpg", mp3 = "tune.mp3";
+  WriteBytes(png, EncodePng(PatternPicture(300, 200, true, 1)));
+  WriteBytes(jpg, EncodeJpegFile(PatternPicture(120, 90, false, 2)));
+  ASSERT_TRUE(WriteMp3(mp3, SineWave(440, 0.5)));
+
+  AssetsAhead ahead(1, 8);
+  ahead.AddTune(mp3);
+  ahead.AddPicture(png);
+  ahead.AddPicture("missing.png");
+  ahead.AddPicture(jpg);
+  ahead.AddPicture(png);
+
+  EXPECT_FALSE(ahead.TakePicture(mp3)) << "a tune is no picture";
+  const auto tune = ahead.TakeTune(mp3);
+  ASSERT_TRUE(tune && tune->audio);
+  const auto direct = audio::PrepareFile(mp3, MusicStream::kMixRate);
+  ASSERT_TRUE(direct.audio);
+  EXPECT_EQ(tune->audio->samples, direct.audio->samples);
+
+  // The missing file is passed over: the JPEG comes next, decoded as Prepare does.
+  const auto sky = ahead.TakePicture(jpg);
+  ASSERT_TRUE(sky && sky->image);
+  const PreparedTexture skyDirect = cTextureSystem::Prepare(jpg);
+  EXPECT_EQ(sky->image->pixels, skyDirect.image->pixels);
+  EXPECT_EQ(sky->image->width, 128);
+  EXPECT_FALSE(sky->pngPath);
+
+  // The second listing of the PNG; the first one was passed over with the missing file.
+  const auto slide = ahead.TakePicture(png);
+  ASSERT_TRUE(slide && slide->image);
+  EXPECT_TRUE(slide->pngPath);
+  EXPECT_EQ(slide->image->width, 512);
+  EXPECT_EQ(slide->image->height, 256);
+  EXPECT_EQ(slide->largestSide, 512);
+  EXPECT_EQ(slide->image->pixels, cTextureSystem::Prepare(png).image->pixels);
+  EXPECT_FALSE(ahead.TakePicture(png)) << "nothing listed after it";
+  EXPECT_FALSE(ahead.TakePicture(jpg)) << "already taken";
+}
