@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 // Xlib names a constant like our operation.
@@ -67,6 +68,20 @@ struct XConnection {
   }
   int screen() const { return DefaultScreen(display); }
 };
+
+// Whether a window manager runs on SDL's X display: managing windows means
+// redirecting the root window's structure requests, which only one client can do
+// (EWMH's _NET_SUPPORTING_WM_CHECK would miss older managers). Other video
+// drivers, or no answer, count as managed.
+bool WindowManagerRunning() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "x11") != 0) return true;
+  XConnection x;
+  if (!x.display) return true;
+  XWindowAttributes root{};
+  if (!XGetWindowAttributes(x.display, DefaultRootWindow(x.display), &root)) return true;
+  return (root.all_event_masks & SubstructureRedirectMask) != 0;
+}
 }  // namespace
 
 SdlWindowSystem::SdlWindowSystem(bool realDisplayOnly) : realDisplayOnly_(realDisplayOnly) {}
@@ -296,12 +311,25 @@ bool SdlWindowSystem::SetPixelFormat(DeviceContext dc, int format, const PixelFo
 
   const WindowRequest& r = window->request;
   Uint32 flags = SDL_WINDOW_OPENGL | ((r.style & WS_VISIBLE) ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
-  if ((r.style & WS_POPUP) && modeSet_) flags |= SDL_WINDOW_FULLSCREEN;
+  const bool fullscreen = (r.style & WS_POPUP) && modeSet_;
   if ((r.style & WS_OVERLAPPEDWINDOW) == WS_OVERLAPPEDWINDOW) flags |= SDL_WINDOW_RESIZABLE;
   if (r.style & WS_POPUP) flags |= SDL_WINDOW_BORDERLESS;
-  const int w = (flags & SDL_WINDOW_FULLSCREEN) ? modeWidth_ : r.width;
-  const int h = (flags & SDL_WINDOW_FULLSCREEN) ? modeHeight_ : r.height;
-  SDL_Window* sdl = SDL_CreateWindow(r.title, r.x, r.y, w, h, flags);
+  const int w = fullscreen ? modeWidth_ : r.width;
+  const int h = fullscreen ? modeHeight_ : r.height;
+  int x = r.x, y = r.y;
+  SDL_DisplayMode desktop{};
+  SDL_Rect screen{};
+  if (fullscreen && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w == w && desktop.h == h &&
+      SDL_GetDisplayBounds(0, &screen) == 0 && !WindowManagerRunning()) {
+    // With no window manager and no mode to change, full screen is a borderless
+    // window over the whole screen: the same pixels and events. SDL's own full
+    // screen would wait 100 ms for a manager's answer at every window made and gone.
+    x = screen.x;
+    y = screen.y;
+  } else if (fullscreen) {
+    flags |= SDL_WINDOW_FULLSCREEN;
+  }
+  SDL_Window* sdl = SDL_CreateWindow(r.title, x, y, w, h, flags);
   if (!sdl) return false;  // e.g. no visual with that many samples
   window->sdl = sdl;
   window->sdlId = SDL_GetWindowID(sdl);
