@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <sys/mman.h>
+
 namespace VantorGL {
 namespace fs = std::filesystem;
 
@@ -63,6 +65,14 @@ std::string ResolvePath(std::string_view path) {
   return resolved.string();
 }
 
+void AdviseHugePages(const void* data, size_t bytes) {
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  if (bytes < 2 * kHugePage) return;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
 std::optional<std::vector<uint8_t>> ReadFileBytes(std::string_view path, size_t maxBytes) {
   const std::string resolved = ResolvePath(path);
   std::FILE* f = std::fopen(resolved.c_str(), "rb");
@@ -73,6 +83,8 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(std::string_view path, size_t 
   std::error_code sizeError;
   const auto expected = fs::file_size(resolved, sizeError);
   if (!sizeError && expected <= maxBytes) {
+    bytes.reserve(expected);
+    AdviseHugePages(bytes.data(), expected);
     bytes.resize(expected);
     bytes.resize(std::fread(bytes.data(), 1, expected, f));
   }
