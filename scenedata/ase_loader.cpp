@@ -136,8 +136,17 @@ ScannedLine NormaliseNextLine(char* begin, char* limit) {
 }
 
 const char* FindColon(const char* p, const char* end) {
-  while (p < end && *p != ':') ++p;
-  return p;
+#if defined(__SSE2__)
+  // A keyword's colon mostly lies within the first sixteen bytes.
+  if (end - p >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned colons = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
+    if (colons) return p + std::countr_zero(colons);
+    p += 16;
+  }
+#endif
+  const void* colon = p < end ? std::memchr(p, ':', size_t(end - p)) : nullptr;
+  return colon ? static_cast<const char*>(colon) : end;
 }
 
 // The scene's frame timing as read so far, and what a tick is worth in it.
@@ -188,30 +197,51 @@ struct SceneTiming {
   }
 };
 
-// Reads the number at the start of a sample's token [p, end) as ReadLeadingNumber does
-// and returns where the token ends: the next ':' or, for the last token, `end`. Plain
-// decimals of few digits are read here directly (an integer over a power of ten is
-// exact and one division rounds correctly); everything else goes the general way.
+// Eight bytes as one word.
+inline uint64_t Load8(const char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, 8);
+  return word;
+}
+
+// a == b, eight bytes at a time for the short texts of keywords and names.
+inline bool SameText(std::string_view a, std::string_view b) {
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n < 8) return a == b;
+  for (size_t i = 0;; i += 8) {
+    const size_t at = std::min(i, n - 8);  // the last word may overlap the one before
+    if (Load8(a.data() + at) != Load8(b.data() + at)) return false;
+    if (at == n - 8) return true;
+  }
+}
+
+// What ReadAseToken does. Plain decimals of few digits are read here directly (an
+// integer over a power of ten is exact and one division rounds correctly); everything
+// else goes the general way.
 template <class T>
-const char* ReadToken(const char* p, const char* end, T& out, bool last) {
+[[gnu::always_inline]] inline const char* ReadToken(const char* p, const char* end, T& out, bool last) {
   static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  constexpr bool kFloating = std::is_floating_point_v<T>;
   const char* q = p;
   const bool negative = q < end && *q == '-';
   q += negative;
   uint64_t mantissa = 0;
   int digits = 0, fraction = 0;
   for (; q < end && unsigned(*q - '0') < 10; ++q, ++digits) mantissa = mantissa * 10 + unsigned(*q - '0');
-  if constexpr (std::is_floating_point_v<T>) {
+  if constexpr (kFloating) {
     if (q < end && *q == '.')
       for (++q; q < end && unsigned(*q - '0') < 10; ++q, ++digits, ++fraction)
         mantissa = mantissa * 10 + unsigned(*q - '0');
   }
   const bool clean = last ? (q == end || (*q != 'e' && *q != 'E')) : (q == end || *q == ':');
-  if (digits > 0 && digits <= (std::is_floating_point_v<T> ? 15 : 9) && clean) {
-    if constexpr (std::is_floating_point_v<T>) {
+  if (digits > 0 && digits <= (kFloating ? 15 : 9) && clean) {
+    if constexpr (kFloating) {
+      // The sign goes on without a branch: signs vary from sample to sample, and a
+      // mispredicted branch would throw away the division in flight.
       const double value = static_cast<double>(static_cast<int64_t>(mantissa)) / kPow10[fraction];
-      out = negative ? -value : value;
+      out = std::bit_cast<double>(std::bit_cast<uint64_t>(value) | (uint64_t{negative} << 63));
     } else {
       const int32_t value = static_cast<int32_t>(mantissa);
       out = negative ? -value : value;
@@ -224,6 +254,13 @@ const char* ReadToken(const char* p, const char* end, T& out, bool last) {
 }
 
 }  // namespace
+
+template <class T>
+const char* ReadAseToken(const char* p, const char* end, T& out, bool last) {
+  return ReadToken(p, end, out, last);
+}
+template const char* ReadAseToken(const char*, const char*, double&, bool);
+template const char* ReadAseToken(const char*, const char*, int32_t&, bool);
 
 void AnimatedObject::AddKey(int32_t timeMs, double x, double y, double z) {
   if (count == capacity) {
@@ -304,12 +341,31 @@ class cFileLoader_ASE::LineParser {
   void Line(size_t index);
 
  private:
+  // The keyword id of `key`, trying the last one matched first: sample lines come
+  // in long runs of the same keyword. The same answer as MatchKeyword.
+  int32_t Match(std::string_view key);
+
   cFileLoader_ASE& loader_;
+  int32_t lastMatch_ = -1;
   SceneTiming timing_;
   // The numbers of the latest sample; one that does not read keeps its last value.
   int32_t tick_ = 0;
   double a_ = 0, b_ = 0, c_ = 0;
 };
+
+int32_t cFileLoader_ASE::LineParser::Match(std::string_view key) {
+  // A keyword that matched once is the first of its text in the table, so a key
+  // equal to it has no earlier match.
+  const std::vector<PropertyKeyword>& keywords = loader_.keywords;
+  if (lastMatch_ >= 0 && SameText(keywords[lastMatch_].text, key)) return keywords[lastMatch_].id;
+  for (size_t i = 0; i < keywords.size(); ++i) {
+    if (keywords[i].text == key) {
+      lastMatch_ = static_cast<int32_t>(i);
+      return keywords[i].id;
+    }
+  }
+  return -1;
+}
 
 void cFileLoader_ASE::LineParser::Line(size_t index) {
   cFileLoader_ASE& l = loader_;
@@ -325,7 +381,7 @@ void cFileLoader_ASE::LineParser::Line(size_t index) {
   const std::string_view key(line.data(), size_t(colon - line.data()));
   const std::string_view value =
       colon == lineEnd ? std::string_view() : std::string_view(colon + 1, size_t(lineEnd - colon - 1));
-  int32_t id = l.MatchKeyword(key);
+  int32_t id = Match(key);
   if (id < 0) return;  // no flag and no action depends on an unknown key
 
   if (id == kScene) sceneOpen = true;
@@ -359,7 +415,8 @@ void cFileLoader_ASE::LineParser::Line(size_t index) {
     // A rotation sample's fifth number, the angle, is not stored; since nothing can
     // observe its value, it is not read either.
     token(c_, !rotation);
-    l.currentObject.SetName(l.currentName);
+    // Every sample names its object after the current node; mostly it has that name already.
+    if (!SameText(l.currentObject.name, l.currentName)) l.currentObject.SetName(l.currentName);
     int32_t ms = 0;
     const char* why = "";
     if (!timing_.ToMs(tick_, ms, why)) {

@@ -59,6 +59,13 @@ class TextLines {
   std::vector<Span> spans;
 };
 
+// Reads the number at the start of a sample's token [p, end) as ReadLeadingNumber
+// reads the token's text (`out` untouched where that finds no number) and returns
+// where the token ends: the next ':' or, for the last token, `end`. For T double
+// and int32_t; the fuzzer holds it against ReadLeadingNumber.
+template <class T>
+const char* ReadAseToken(const char* p, const char* end, T& out, bool last);
+
 class cFileLoader_ASE {
  public:
   // Ids of the keyword table, in its order.

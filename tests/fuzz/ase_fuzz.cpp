@@ -1,8 +1,10 @@
 // Any bytes through the ASE reading and parsing. Besides crashes and sanitizer reports
 // it checks that reading and parsing in one pass gives what the two steps give apart,
-// and that the wide normalisation paths agree with the rules written plainly.
+// that the wide normalisation paths agree with the rules written plainly, and that
+// the samples' own number reader gives, bit for bit, what the general one does.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -33,6 +35,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         object.keyValues != apart.objects[i].keyValues)
       __builtin_trap();
     if (together.FindObject(object.name) == nullptr) __builtin_trap();
+  }
+
+  // From every token start of every line (a ':'-separated token, and the whole rest
+  // of the line as a last token) the sample reader against the general one.
+  for (size_t lineBegin = 0; lineBegin < text.size();) {
+    size_t newline = text.find('\n', lineBegin);
+    if (newline == std::string_view::npos) newline = text.size();
+    const char* const lineEnd = text.data() + newline;
+    for (const char* p = text.data() + lineBegin; p <= lineEnd;) {
+      const char* colon = p;
+      while (colon < lineEnd && *colon != ':') ++colon;
+      for (const bool last : {false, true}) {
+        const char* tokenEnd = last ? lineEnd : colon;
+        double fast = 0.25, general = 0.25;
+        int32_t fastInt = 7, generalInt = 7;
+        if (ReadAseToken(p, lineEnd, fast, last) != tokenEnd || ReadAseToken(p, lineEnd, fastInt, last) != tokenEnd)
+          __builtin_trap();
+        ReadLeadingNumber(std::string_view(p, size_t(tokenEnd - p)), general);
+        ReadLeadingNumber(std::string_view(p, size_t(tokenEnd - p)), generalInt);
+        if (std::memcmp(&fast, &general, sizeof fast) != 0 || fastInt != generalInt) __builtin_trap();
+      }
+      p = colon + 1;
+    }
+    lineBegin = newline + 1;
   }
 
   // Every stored line against the plain rules over its raw line.
