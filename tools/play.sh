@@ -7,7 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+# Only what playing needs: the production, the capture program and the data tree
+# (the content tool and its run). Tests and benchmarks build in tools/test.sh.
+cmake --build build -j"$(nproc)" --target tessaly tessaly-capture content
 cd build/stage
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
