@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <optional>
 #include <strings.h>
 #include <vector>
@@ -61,8 +62,11 @@ class LoadedFace {
   // whose family is `family` (the first face when none is).
   bool Open(const std::string& path, long index, const std::string& family) {
     auto bytes = ReadFileBytes(path, kMaxFontBytes);
-    if (!bytes || bytes->empty()) return false;
-    bytes_ = std::move(*bytes);
+    return bytes && Open(std::move(*bytes), index, family);
+  }
+  bool Open(std::vector<uint8_t> bytes, long index, const std::string& family) {
+    if (bytes.empty()) return false;
+    bytes_ = std::move(bytes);
     if (FT_Init_FreeType(&library_) != 0) {
       library_ = nullptr;
       return false;
@@ -354,13 +358,25 @@ void EmitExtrudedGlyph(const std::vector<Contour>& contours, bool clockwiseFille
   glEnd();
 }
 
-// Compiles the current list for one code: its extruded glyph (when it has an
-// outline) and the advance; fills the code's metrics in em units.
-void CompileOutlineGlyph(FT_Face face, FT_UInt glyph, GlyphMetrics& metrics) {
+// One code's glyph as geometry, made without GL: what its list draws.
+struct OutlineGlyph {
+  bool loaded = false;       // an outline glyph; otherwise the list stays empty
+  float advance = 0;         // em
+  bool hasBox = false;       // it has contours: the box metrics below are set
+  GlyphMetrics box;
+  bool tessellated = false;  // the faces and walls are drawn
+  bool clockwise = false;
+  std::vector<Contour> contours;
+  TessResult tess;
+};
+
+OutlineGlyph PrepareOutlineGlyph(FT_Face face, FT_UInt glyph) {
+  OutlineGlyph g;
   if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
       face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
-    return;
+    return g;
   }
+  g.loaded = true;
   const double em = face->units_per_EM ? double(face->units_per_EM) : 2048.0;
   FT_Outline& outline = face->glyph->outline;
 
@@ -374,9 +390,7 @@ void CompileOutlineGlyph(FT_Face face, FT_UInt glyph, GlyphMetrics& metrics) {
   if (FT_Outline_Decompose(&outline, &funcs, &walk) != 0) walk.contours.clear();
   CleanContours(walk.contours);
 
-  const float advance = static_cast<float>(face->glyph->advance.x / em);
-  metrics.advanceX = advance;
-  metrics.advanceY = 0;
+  g.advance = static_cast<float>(face->glyph->advance.x / em);
   if (!walk.contours.empty()) {
     double minX = 1e30, minY = 1e30, maxX = -1e30, maxY = -1e30;
     for (const auto& c : walk.contours)
@@ -384,18 +398,69 @@ void CompileOutlineGlyph(FT_Face face, FT_UInt glyph, GlyphMetrics& metrics) {
         minX = std::min(minX, p[0]), maxX = std::max(maxX, p[0]);
         minY = std::min(minY, p[1]), maxY = std::max(maxY, p[1]);
       }
-    metrics.blackBoxWidth = static_cast<float>(maxX - minX);
-    metrics.blackBoxHeight = static_cast<float>(maxY - minY);
-    metrics.originX = static_cast<float>(minX);
-    metrics.originY = static_cast<float>(maxY);  // the black box's upper-left corner
+    g.hasBox = true;
+    g.box.blackBoxWidth = static_cast<float>(maxX - minX);
+    g.box.blackBoxHeight = static_cast<float>(maxY - minY);
+    g.box.originX = static_cast<float>(minX);
+    g.box.originY = static_cast<float>(maxY);  // the black box's upper-left corner
 
-    TessResult tess;
-    if (Tessellate(walk.contours, (outline.flags & FT_OUTLINE_EVEN_ODD_FILL) != 0, tess)) {
-      const bool clockwise = FT_Outline_Get_Orientation(&outline) != FT_ORIENTATION_POSTSCRIPT;
-      EmitExtrudedGlyph(walk.contours, clockwise, tess);
-    }
+    g.tessellated = Tessellate(walk.contours, (outline.flags & FT_OUTLINE_EVEN_ODD_FILL) != 0, g.tess);
+    g.clockwise = FT_Outline_Get_Orientation(&outline) != FT_ORIENTATION_POSTSCRIPT;
+    g.contours = std::move(walk.contours);
   }
-  glTranslatef(advance, 0.0f, 0.0f);
+  return g;
+}
+
+// Compiles the current list for one code: its extruded glyph (when it has an
+// outline) and the advance; fills the code's metrics in em units.
+void CompileOutlineGlyph(const OutlineGlyph& g, GlyphMetrics& metrics) {
+  if (!g.loaded) return;
+  metrics.advanceX = g.advance;
+  metrics.advanceY = 0;
+  if (g.hasBox) {
+    metrics.blackBoxWidth = g.box.blackBoxWidth;
+    metrics.blackBoxHeight = g.box.blackBoxHeight;
+    metrics.originX = g.box.originX;
+    metrics.originY = g.box.originY;
+    if (g.tessellated) EmitExtrudedGlyph(g.contours, g.clockwise, g.tess);
+  }
+  glTranslatef(g.advance, 0.0f, 0.0f);
+}
+
+// The title face's glyphs, made once for the process (tessellating them is most
+// of a build) and again only when the font file changes. Every outline font
+// reads them under the lock, which also holds a build off while another thread
+// is making them.
+struct OutlineGlyphSet {
+  std::optional<std::vector<uint8_t>> file;  // the font file they were made from
+  bool opened = false;                       // the face opened (from the file or by name)
+  std::vector<OutlineGlyph> glyphs;          // codes 0 .. kOutlineBuilt - 1
+};
+
+std::mutex& OutlineLock() {
+  static std::mutex& lock = *new std::mutex;
+  return lock;
+}
+
+// The glyphs for the font file as it is now. Lock held.
+const OutlineGlyphSet& CurrentOutlineGlyphs() {
+  static OutlineGlyphSet& set = *new OutlineGlyphSet;
+  static bool made = false;
+  std::optional<std::vector<uint8_t>> file = ReadFileBytes(ResolvePath(kTitleFontFile), kMaxFontBytes);
+  if (made && file == set.file) return set;
+  set = OutlineGlyphSet();
+  set.file = std::move(file);
+  made = true;
+  LoadedFace loaded;
+  set.opened = (set.file && loaded.Open(*set.file, -1, kTitleFace)) || OpenFace(loaded, "", kTitleFace);
+  if (!set.opened) return set;
+  // The face's own units give em coordinates; the pixel size only matters to
+  // a hinting rasteriser and is set for completeness.
+  SetPixelHeight(loaded.face(), kTitleHeight);
+  set.glyphs.reserve(kOutlineBuilt);
+  for (int code = 0; code < kOutlineBuilt; ++code)
+    set.glyphs.push_back(PrepareOutlineGlyph(loaded.face(), loaded.GlyphIndex(code)));
+  return set;
 }
 
 }  // namespace
@@ -437,16 +502,19 @@ void FontRecord::BuildOutlineFont() {
   outlineBase = glGenLists(kOutlineCount);
   if (outlineBase == 0) return;
 
-  LoadedFace loaded;
-  // The face's own units give em coordinates; the pixel size only matters to
-  // a hinting rasteriser and is set for completeness.
-  if (!OpenFace(loaded, kTitleFontFile, kTitleFace)) return;
-  SetPixelHeight(loaded.face(), kTitleHeight);
+  std::lock_guard lock(OutlineLock());
+  const OutlineGlyphSet& set = CurrentOutlineGlyphs();
+  if (!set.opened) return;
   for (int code = 0; code < kOutlineBuilt; ++code) {
     glNewList(outlineBase + code, GL_COMPILE);
-    CompileOutlineGlyph(loaded.face(), loaded.GlyphIndex(code), metrics[code]);
+    CompileOutlineGlyph(set.glyphs[code], metrics[code]);
     glEndList();
   }
+}
+
+void FontRecord::PrepareOutlineFont() {
+  std::lock_guard lock(OutlineLock());
+  CurrentOutlineGlyphs();
 }
 
 void FontRecord::DeleteFontLists() {

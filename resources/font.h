@@ -3,8 +3,9 @@
 // (codes 32..127) and 256 extruded outline glyph lists (codes 0..254; 255 stays
 // empty). Glyphs come from FreeType; a face named without a file is found
 // through fontconfig (a metric-compatible stand-in such as "Liberation Sans"
-// for "Arial" counts). Built with the GL context current, main thread only; the
-// record owns its lists and deletes them only through DeleteFontLists.
+// for "Arial" counts). Built with the GL context current, main thread only
+// (PrepareOutlineFont aside); the record owns its lists and deletes them only
+// through DeleteFontLists.
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,11 @@ class FontRecord {
   // draws its glyph in em units (front face at z 0, back face at z -0.2, side
   // walls) and then translates by the advance; fills metrics[0..254] in em units.
   void BuildOutlineFont();
+  // The part of BuildOutlineFont that needs no GL (reading the face and
+  // tessellating its glyphs), done ahead on any thread; builds then only compile
+  // the lists. The glyphs are kept for the process and made again only when the
+  // font file changes.
+  static void PrepareOutlineFont();
   // Deletes this record's lists, built or not; an unbuilt record touches nothing.
   void DeleteFontLists();
 

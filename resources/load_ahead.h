@@ -88,6 +88,8 @@ class AssetsAhead {
 
   void AddPicture(const std::string& path);
   void AddTune(const std::string& path);  // for MusicStream::kMixRate
+  // Work that keeps its result elsewhere (a cache of its own): nothing to take.
+  void AddWork(LoadAhead::Job work) { ahead_.Add(std::move(work)); }
 
   // The next listed picture or tune at `path`, waited for; nothing when none is
   // listed from here on, or its job failed.

@@ -30,6 +30,8 @@ void TAV05::ApplyProductionSettings() {
 void TAV05::OnStart() {
   ahead.AddTune(kLoadingMusic);
   ahead.AddPicture(kLoadingPicture);
+  // Both scenes build the title face's outline font once loading is done.
+  ahead.AddWork(&FontRecord::PrepareOutlineFont);
   cResources::ListAhead(ahead);
   demo.registry.ahead = &ahead;
 }

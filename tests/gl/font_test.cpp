@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -303,6 +304,34 @@ TEST_F(FontTest, SystemFaceIsFoundByNameAndMissingFacesLeaveEmptyLists) {
   EXPECT_EQ(noOutline.metrics['A'].advanceX, 0.0f);
 
   for (FontRecord* f : {&arial, &unknown, &noFile, &noOutline}) f->DeleteFontLists();
+}
+
+// The glyphs may be made ahead on another thread and are kept for later builds,
+// but a build always follows the font file as it is now.
+TEST_F(FontTest, OutlinesMadeAheadOnAnotherThreadFollowTheFontFile) {
+  FontRecord sans;
+  sans.BuildOutlineFont();
+  const std::vector<Vertex> sansA = FeedbackVertices(sans.outlineBase + 'A');
+  ASSERT_FALSE(sansA.empty());
+
+  const fs::path title = dir_ / "Data" / "General" / "c_font.ttf";
+  fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", title,
+                fs::copy_options::overwrite_existing);
+  std::thread(&FontRecord::PrepareOutlineFont).join();
+  FontRecord bold;
+  bold.BuildOutlineFont();
+  EXPECT_GT(bold.metrics['A'].advanceX, sans.metrics['A'].advanceX) << "the bold face's, made on the thread";
+
+  fs::copy_file(kTestFace, title, fs::copy_options::overwrite_existing);
+  FontRecord again;
+  again.BuildOutlineFont();
+  const std::vector<Vertex> againA = FeedbackVertices(again.outlineBase + 'A');
+  ASSERT_EQ(againA.size(), sansA.size());
+  for (size_t i = 0; i < sansA.size(); ++i)
+    EXPECT_TRUE(againA[i].x == sansA[i].x && againA[i].y == sansA[i].y && againA[i].z == sansA[i].z) << i;
+  for (int code = 0; code < 256; ++code)
+    EXPECT_EQ(again.metrics[code].advanceX, sans.metrics[code].advanceX) << code;
+  for (FontRecord* f : {&sans, &bold, &again}) f->DeleteFontLists();
 }
 
 TEST_F(FontTest, DeletingNeverTouchesAnotherRecordsLists) {
