@@ -60,26 +60,15 @@ uint32_t VirtualKey(SDL_Keycode key) {
   }
 }
 
-// An X connection for the GLX questions, which are asked before SDL has a context.
-struct XConnection {
-  Display* display = XOpenDisplay(nullptr);
-  ~XConnection() {
-    if (display) XCloseDisplay(display);
-  }
-  int screen() const { return DefaultScreen(display); }
-};
-
 // Whether a window manager runs on SDL's X display: managing windows means
 // redirecting the root window's structure requests, which only one client can do
 // (EWMH's _NET_SUPPORTING_WM_CHECK would miss older managers). Other video
 // drivers, or no answer, count as managed.
-bool WindowManagerRunning() {
+bool WindowManagerRunning(Display* display) {
   const char* driver = SDL_GetCurrentVideoDriver();
-  if (!driver || std::strcmp(driver, "x11") != 0) return true;
-  XConnection x;
-  if (!x.display) return true;
+  if (!driver || std::strcmp(driver, "x11") != 0 || !display) return true;
   XWindowAttributes root{};
-  if (!XGetWindowAttributes(x.display, DefaultRootWindow(x.display), &root)) return true;
+  if (!XGetWindowAttributes(display, DefaultRootWindow(display), &root)) return true;
   return (root.all_event_masks & SubstructureRedirectMask) != 0;
 }
 }  // namespace
@@ -91,6 +80,15 @@ SdlWindowSystem::~SdlWindowSystem() {
     if (window->sdl) SDL_DestroyWindow(window->sdl);
   windows_.clear();
   if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (xDisplay_) XCloseDisplay(xDisplay_);
+}
+
+Display* SdlWindowSystem::XDisplay() {
+  if (!xTried_) {
+    xTried_ = true;
+    xDisplay_ = XOpenDisplay(nullptr);
+  }
+  return xDisplay_;
 }
 
 bool SdlWindowSystem::EnsureVideo() {
@@ -320,7 +318,7 @@ bool SdlWindowSystem::SetPixelFormat(DeviceContext dc, int format, const PixelFo
   SDL_DisplayMode desktop{};
   SDL_Rect screen{};
   if (fullscreen && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w == w && desktop.h == h &&
-      SDL_GetDisplayBounds(0, &screen) == 0 && !WindowManagerRunning()) {
+      SDL_GetDisplayBounds(0, &screen) == 0 && !WindowManagerRunning(XDisplay())) {
     // With no window manager and no mode to change, full screen is a borderless
     // window over the whole screen: the same pixels and events. SDL's own full
     // screen would wait 100 ms for a manager's answer at every window made and gone.
@@ -366,24 +364,24 @@ bool SdlWindowSystem::DeleteContext(RenderContext rc) {
 bool SdlWindowSystem::SetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
 
 bool SdlWindowSystem::HasMultisampleExtension() {
-  XConnection x;
-  if (!x.display) return false;
-  return epoxy_has_glx_extension(x.display, x.screen(), "GLX_ARB_multisample");
+  Display* display = XDisplay();
+  if (!display) return false;
+  return epoxy_has_glx_extension(display, DefaultScreen(display), "GLX_ARB_multisample");
 }
 
 bool SdlWindowSystem::HasMultisampleFormatChooser() {
-  XConnection x;
-  if (!x.display) return false;
+  Display* display = XDisplay();
+  if (!display) return false;
   int major = 0, minor = 0;
-  if (!glXQueryVersion(x.display, &major, &minor)) return false;
+  if (!glXQueryVersion(display, &major, &minor)) return false;
   return major > 1 || (major == 1 && minor >= 3);  // glXChooseFBConfig
 }
 
 bool SdlWindowSystem::ChooseMultisampleFormat(DeviceContext, const int* intAttributes, const float*,
                                               unsigned maxFormats, int* formats, unsigned* count) {
   *count = 0;
-  XConnection x;
-  if (!x.display) return false;
+  Display* display = XDisplay();
+  if (!display) return false;
   std::vector<int> glx = {GLX_X_RENDERABLE, True, GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_X_VISUAL_TYPE,
                           GLX_TRUE_COLOR};
   for (const int* a = intAttributes; a[0] != 0; a += 2) {
@@ -409,12 +407,12 @@ bool SdlWindowSystem::ChooseMultisampleFormat(DeviceContext, const int* intAttri
   }
   glx.push_back(None);
   int found = 0;
-  GLXFBConfig* configs = glXChooseFBConfig(x.display, x.screen(), glx.data(), &found);
+  GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), glx.data(), &found);
   // Samples are a minimum and configs come fewest samples first, as with the
   // reference platform's chooser.
   for (int i = 0; i < found && *count < maxFormats; ++i) {
     int samples = 0;
-    glXGetFBConfigAttrib(x.display, configs[i], GLX_SAMPLES, &samples);
+    glXGetFBConfigAttrib(display, configs[i], GLX_SAMPLES, &samples);
     formats[(*count)++] = kMultisampleFormatBase + samples;
   }
   if (configs) XFree(configs);

@@ -34,6 +34,7 @@
 #include "platform/window_system.h"
 
 union SDL_Event;
+struct _XDisplay;  // Xlib's Display
 
 namespace VantorGL::platform {
 
@@ -93,6 +94,10 @@ class SdlWindowSystem : public IWindowSystem {
   // to the procedure at once instead of queueing them.
   void Translate(const SDL_Event& event, bool send);
   void Deliver(Window& window, uint32_t message, MessageParam wParam, MessageData lParam, bool send);
+  // A connection of our own to SDL's X display, for the questions asked outside
+  // SDL (GLX before a context exists, the window manager); opened on first use
+  // and kept, since each new connection sets GLX up again. Null without one.
+  ::_XDisplay* XDisplay();
 
   bool realDisplayOnly_ = false;
   bool videoStarted_ = false;
@@ -106,6 +111,8 @@ class SdlWindowSystem : public IWindowSystem {
   std::deque<Message> queue_;
   bool quitPosted_ = false;
   int quitCode_ = 0;
+  ::_XDisplay* xDisplay_ = nullptr;
+  bool xTried_ = false;
 };
 
 }  // namespace VantorGL::platform
