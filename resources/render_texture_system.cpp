@@ -47,8 +47,15 @@ bool cRenderTextureSystem::Create(int32_t newWidth, int32_t newHeight, int32_t f
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   }
-  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  // Filters 0 and 1 sample level 0 alone: there the mipmap flag goes on after the
+  // level is allocated, so the allocation does not make a chain of levels from
+  // undefined contents that nothing samples (on a software renderer most of a
+  // target's creation; the first one also compiles the generator). The flag ends
+  // up set either way.
+  const bool levelZeroOnly = filter == 0 || filter == 1;
+  if (!levelZeroOnly) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F_ARB, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  if (levelZeroOnly) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
 
   glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, width, height);
   glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depthBuffer);
