@@ -79,6 +79,7 @@ SdlWindowSystem::~SdlWindowSystem() {
   for (auto& [handle, window] : windows_)
     if (window->sdl) SDL_DestroyWindow(window->sdl);
   windows_.clear();
+  if (glLibraryHeld_) SDL_GL_UnloadLibrary();
   if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   if (xDisplay_) XCloseDisplay(xDisplay_);
 }
@@ -126,6 +127,11 @@ bool SdlWindowSystem::EnsureVideo() {
     return false;
   }
   videoStarted_ = true;
+  // The GL library stays loaded while video runs. SDL would unload it with the
+  // last GL window and, for the multisample re-open a moment later, load it again
+  // with a new probe context and driver screen: on a software renderer a tenth
+  // of a second. Where it fails here, each window loads it as before.
+  glLibraryHeld_ = SDL_GL_LoadLibrary(nullptr) == 0;
   return true;
 }
 

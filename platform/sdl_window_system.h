@@ -101,6 +101,7 @@ class SdlWindowSystem : public IWindowSystem {
 
   bool realDisplayOnly_ = false;
   bool videoStarted_ = false;
+  bool glLibraryHeld_ = false;  // our own reference to SDL's GL library
   bool videoFailureTold_ = false;
   std::map<std::string, WindowProcedureFn> classes_;
   std::map<uintptr_t, std::unique_ptr<Window>> windows_;
