@@ -1,5 +1,8 @@
 #include "resources/load_ahead.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <system_error>
 
@@ -9,11 +12,12 @@ namespace VantorGL {
 
 namespace {
 constexpr size_t kNone = static_cast<size_t>(-1);
+constexpr int kWorkerNice = 5;
 }
 
 int LoadAhead::DefaultWorkers() {
   const int cores = static_cast<int>(std::thread::hardware_concurrency());
-  return std::clamp(cores - 1, 1, 3);
+  return std::clamp(cores, 1, 4);
 }
 
 LoadAhead::LoadAhead(int workers, size_t window)
@@ -75,6 +79,8 @@ void LoadAhead::Run(std::unique_lock<std::mutex>& lock, size_t index) {
 }
 
 void LoadAhead::WorkerLoop() {
+  // The main thread's work comes first: loading threads take the time it leaves.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
   std::unique_lock lock(mutex_);
   for (;;) {
     size_t index = kNone;

@@ -31,8 +31,9 @@ class LoadAhead {
  public:
   using Job = std::function<void()>;
 
-  // Workers the machine can spare beside the main thread: one less than its
-  // cores, at least 1, at most 3.
+  // One worker per core (1 to 4). Workers run at a lower priority than the main
+  // thread, so they take only the time it leaves: its own waits (the X server,
+  // the GL driver's threads, the sound device) and the other cores.
   static int DefaultWorkers();
 
   // Threads start with the first job. A failure to start one leaves fewer.
