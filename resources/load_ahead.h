@@ -85,7 +85,10 @@ class LoadAhead {
 // loads it the ordinary way. Owner's thread only, like LoadAhead.
 class AssetsAhead {
  public:
-  explicit AssetsAhead(int workers = LoadAhead::DefaultWorkers(), size_t window = 32);
+  // By default every listed item may be made ahead: each picture is either
+  // waiting here or uploaded (its pages released, cTextureSystem::Load), so
+  // memory never holds much more than the textures themselves.
+  explicit AssetsAhead(int workers = LoadAhead::DefaultWorkers(), size_t window = 256);
 
   void AddPicture(const std::string& path);
   void AddTune(const std::string& path);  // for MusicStream::kMixRate

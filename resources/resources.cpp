@@ -76,8 +76,8 @@ std::string cResources::FileOf(const char* name) const { return properties.FindF
 void cResources::LoadTexture(cTextureSystem& texture, const char* name) {
   const std::string file = FileOf(name);
   if (ahead) {
-    if (const std::optional<PreparedTexture> prepared = ahead->TakePicture(file)) {
-      texture.Load(file, *prepared);
+    if (std::optional<PreparedTexture> prepared = ahead->TakePicture(file)) {
+      texture.Load(file, std::move(*prepared));
       return;
     }
   }

@@ -9,6 +9,7 @@
 #include "platform/gl_extensions.h"
 #include "resources/texture_images.h"
 #include "shell/file_paths.h"
+#include "shell/memory_pages.h"
 
 namespace VantorGL {
 namespace {
@@ -46,10 +47,17 @@ bool cTextureSystem::Load(std::string name) {
   return prepared.image && Upload(*prepared.image, prepared.pngPath);
 }
 
-bool cTextureSystem::Load(const std::string& name, const PreparedTexture& prepared) {
+bool cTextureSystem::Load(const std::string& name, PreparedTexture&& prepared) {
   if (prepared.image && prepared.largestSide > platform::MaxTextureSize()) return Load(name);
   glEnable(GL_TEXTURE_2D);
-  return prepared.image && Upload(*prepared.image, prepared.pngPath);
+  if (!prepared.image) return false;
+  const bool loaded = Upload(*prepared.image, prepared.pngPath);
+  // Made on a loading thread, the block could otherwise stay with that thread's
+  // heap after it is freed here, on top of the driver's copy.
+  std::vector<uint8_t>& pixels = prepared.image->pixels;
+  ReleasePages(pixels.data(), pixels.size());
+  prepared.image.reset();
+  return loaded;
 }
 
 PreparedTexture cTextureSystem::Prepare(const std::string& name) { return PrepareFor(name, kAnyMaxSize); }

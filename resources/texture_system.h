@@ -39,8 +39,9 @@ class cTextureSystem {
   bool Load(std::string name);
   // Load with the reading and decoding already done by Prepare(name): the same
   // results. Where the context's maximum texture size is below what `prepared`
-  // holds for, the file is prepared again here.
-  bool Load(const std::string& name, const PreparedTexture& prepared);
+  // holds for, the file is prepared again here. The pixels' memory goes back to
+  // the system once they are uploaded.
+  bool Load(const std::string& name, PreparedTexture&& prepared);
   // The half of Load that needs no GL: the file `name` read and decoded as Load
   // would for any maximum texture size of at least the result's largestSide. Any
   // thread; no context needed.

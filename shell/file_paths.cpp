@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include <sys/mman.h>
+#include "shell/memory_pages.h"
 
 namespace VantorGL {
 namespace fs = std::filesystem;
@@ -63,14 +63,6 @@ std::string ResolvePath(std::string_view path) {
     resolved /= *match;
   }
   return resolved.string();
-}
-
-void AdviseHugePages(const void* data, size_t bytes) {
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  if (bytes < 2 * kHugePage) return;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 std::optional<std::vector<uint8_t>> ReadFileBytes(std::string_view path, size_t maxBytes) {

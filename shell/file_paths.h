@@ -15,15 +15,9 @@ namespace VantorGL {
 // returned unchanged so the open fails in the usual way.
 std::string ResolvePath(std::string_view path);
 
-// Asks the kernel to back the whole 2 MB pages inside [data, data + bytes) with
-// huge pages, for a buffer not yet written: it then faults in 2 MB at a time
-// rather than 4 kB. Only a hint; nothing happens for buffers under 4 MB or where
-// transparent huge pages are off.
-void AdviseHugePages(const void* data, size_t bytes);
-
 // The whole file, or nothing when it cannot be opened or read. Files larger
 // than `maxBytes` are refused rather than allocated; large files are read into
-// huge pages (AdviseHugePages).
+// huge pages (shell/memory_pages.h).
 std::optional<std::vector<uint8_t>> ReadFileBytes(std::string_view path,
                                                   size_t maxBytes = size_t{1} << 30);
 

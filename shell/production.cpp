@@ -52,8 +52,8 @@ bool TAV05::LoadStep() {
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_TEXTURE_2D);
-  if (const std::optional<PreparedTexture> picture = ahead.TakePicture(kLoadingPicture)) {
-    loadingScreen.Load(kLoadingPicture, *picture);
+  if (std::optional<PreparedTexture> picture = ahead.TakePicture(kLoadingPicture)) {
+    loadingScreen.Load(kLoadingPicture, std::move(*picture));
   } else {
     loadingScreen.Load(kLoadingPicture);
   }

@@ -1,0 +1,36 @@
+#include "shell/memory_pages.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+namespace VantorGL {
+
+namespace {
+// The whole blocks of `unit` bytes inside [data, data + bytes), or an empty range.
+struct Inside {
+  uintptr_t begin, end;
+};
+Inside WholeUnits(const void* data, size_t bytes, uintptr_t unit) {
+  const uintptr_t first = reinterpret_cast<uintptr_t>(data);
+  const uintptr_t begin = (first + unit - 1) & ~(unit - 1);
+  const uintptr_t end = (first + bytes) & ~(unit - 1);
+  return {begin, end > begin ? end : begin};
+}
+}  // namespace
+
+void AdviseHugePages(const void* data, size_t bytes) {
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  if (bytes < 2 * kHugePage) return;
+  const Inside pages = WholeUnits(data, bytes, kHugePage);
+  if (pages.end > pages.begin) madvise(reinterpret_cast<void*>(pages.begin), pages.end - pages.begin, MADV_HUGEPAGE);
+}
+
+void ReleasePages(void* data, size_t bytes) {
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const Inside pages = WholeUnits(data, bytes, page);
+  if (pages.end > pages.begin) madvise(reinterpret_cast<void*>(pages.begin), pages.end - pages.begin, MADV_DONTNEED);
+}
+
+}  // namespace VantorGL
