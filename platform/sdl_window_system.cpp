@@ -1,6 +1,7 @@
 #include "platform/sdl_window_system.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <epoxy/glx.h>
 
 #include <cstdio>
@@ -90,6 +91,18 @@ Display* SdlWindowSystem::XDisplay() {
     xDisplay_ = XOpenDisplay(nullptr);
   }
   return xDisplay_;
+}
+
+Display* SdlWindowSystem::GlxDisplay() {
+  // SDL's own connection has GLX set up already; a connection of our own would
+  // set it up again (a driver screen of its own).
+  for (const auto& [handle, window] : windows_) {
+    if (!window->sdl) continue;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window->sdl, &info) && info.subsystem == SDL_SYSWM_X11) return info.info.x11.display;
+  }
+  return XDisplay();
 }
 
 bool SdlWindowSystem::EnsureVideo() {
@@ -370,13 +383,13 @@ bool SdlWindowSystem::DeleteContext(RenderContext rc) {
 bool SdlWindowSystem::SetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
 
 bool SdlWindowSystem::HasMultisampleExtension() {
-  Display* display = XDisplay();
+  Display* display = GlxDisplay();
   if (!display) return false;
   return epoxy_has_glx_extension(display, DefaultScreen(display), "GLX_ARB_multisample");
 }
 
 bool SdlWindowSystem::HasMultisampleFormatChooser() {
-  Display* display = XDisplay();
+  Display* display = GlxDisplay();
   if (!display) return false;
   int major = 0, minor = 0;
   if (!glXQueryVersion(display, &major, &minor)) return false;
@@ -386,7 +399,7 @@ bool SdlWindowSystem::HasMultisampleFormatChooser() {
 bool SdlWindowSystem::ChooseMultisampleFormat(DeviceContext, const int* intAttributes, const float*,
                                               unsigned maxFormats, int* formats, unsigned* count) {
   *count = 0;
-  Display* display = XDisplay();
+  Display* display = GlxDisplay();
   if (!display) return false;
   std::vector<int> glx = {GLX_X_RENDERABLE, True, GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_X_VISUAL_TYPE,
                           GLX_TRUE_COLOR};

@@ -95,9 +95,11 @@ class SdlWindowSystem : public IWindowSystem {
   void Translate(const SDL_Event& event, bool send);
   void Deliver(Window& window, uint32_t message, MessageParam wParam, MessageData lParam, bool send);
   // A connection of our own to SDL's X display, for the questions asked outside
-  // SDL (GLX before a context exists, the window manager); opened on first use
+  // SDL (the window manager, GLX before SDL has a window); opened on first use
   // and kept, since each new connection sets GLX up again. Null without one.
   ::_XDisplay* XDisplay();
+  // The display for the GLX questions: SDL's, once it has a window there.
+  ::_XDisplay* GlxDisplay();
 
   bool realDisplayOnly_ = false;
   bool videoStarted_ = false;
