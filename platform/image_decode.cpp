@@ -16,8 +16,9 @@ bool DecodePicture(const uint8_t* data, size_t size, const char* type, DecodedPi
   SDL_Surface* surface = nullptr;
   {
     // SDL_image sets its formats up in globals without a lock (each load calls
-    // IMG_Init); pictures may be decoded on several loading threads.
-    static std::mutex loading;
+    // IMG_Init); pictures may be decoded on several loading threads. Never
+    // destroyed: a loading thread may still decode while the process exits.
+    static std::mutex& loading = *new std::mutex;
     std::lock_guard lock(loading);
     surface = IMG_LoadTyped_RW(rw, 1, type);
   }
