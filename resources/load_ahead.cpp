@@ -25,11 +25,6 @@ LoadAhead::LoadAhead(int workers, size_t window)
 
 LoadAhead::~LoadAhead() { Stop(); }
 
-size_t LoadAhead::size() const {
-  std::lock_guard lock(mutex_);
-  return jobs_.size();
-}
-
 size_t LoadAhead::Add(Job job) {
   std::unique_lock lock(mutex_);
   jobs_.push_back(std::move(job));

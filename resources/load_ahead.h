@@ -52,8 +52,6 @@ class LoadAhead {
   // Drops every job not yet started, waits for the running ones, ends the workers.
   void Stop();
 
-  size_t size() const;
-
  private:
   enum class State { kWaiting, kRunning, kDone, kFailed, kDropped };
 
@@ -66,7 +64,7 @@ class LoadAhead {
 
   const int workerCount_;
   const size_t window_;
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> jobs_;
   std::deque<State> states_;
