@@ -216,13 +216,21 @@ inline bool SameText(std::string_view a, std::string_view b) {
   }
 }
 
-// What ReadAseToken does. Plain decimals of few digits are read here directly (an
-// integer over a power of ten is exact and one division rounds correctly); everything
-// else goes the general way.
+// A sample token's number as read so far: a plain decimal still to be divided out
+// (`plain`), or already stored by the general reader.
+struct PendingNumber {
+  bool plain = false;
+  bool negative = false;
+  int fraction = 0;
+  uint64_t mantissa = 0;
+};
+
+// The scanning half of ReadAseToken: plain decimals of few digits are left in
+// `pending` (an integer over a power of ten is exact, and one division rounds
+// correctly); everything else goes the general way into `out` at once.
 template <class T>
-[[gnu::always_inline]] inline const char* ReadToken(const char* p, const char* end, T& out, bool last) {
-  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+[[gnu::always_inline]] inline const char* ScanToken(const char* p, const char* end, T& out, bool last,
+                                                    PendingNumber& pending) {
   constexpr bool kFloating = std::is_floating_point_v<T>;
   const char* q = p;
   const bool negative = q < end && *q == '-';
@@ -237,19 +245,36 @@ template <class T>
   }
   const bool clean = last ? (q == end || (*q != 'e' && *q != 'E')) : (q == end || *q == ':');
   if (digits > 0 && digits <= (kFloating ? 15 : 9) && clean) {
-    if constexpr (kFloating) {
-      // The sign goes on without a branch: signs vary from sample to sample, and a
-      // mispredicted branch would throw away the division in flight.
-      const double value = static_cast<double>(static_cast<int64_t>(mantissa)) / kPow10[fraction];
-      out = std::bit_cast<double>(std::bit_cast<uint64_t>(value) | (uint64_t{negative} << 63));
-    } else {
-      const int32_t value = static_cast<int32_t>(mantissa);
-      out = negative ? -value : value;
-    }
+    pending = {true, negative, fraction, mantissa};
     return last ? end : q;
   }
+  pending.plain = false;
   const char* tokenEnd = last ? end : FindColon(p, end);
   ReadLeadingNumber(std::string_view(p, size_t(tokenEnd - p)), out);
+  return tokenEnd;
+}
+
+// The converting half: stores a pending plain decimal.
+template <class T>
+[[gnu::always_inline]] inline void FinishToken(const PendingNumber& pending, T& out) {
+  if (!pending.plain) return;
+  if constexpr (std::is_floating_point_v<T>) {
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double value = static_cast<double>(static_cast<int64_t>(pending.mantissa)) / kPow10[pending.fraction];
+    // The sign goes on without a branch: signs vary from sample to sample.
+    out = std::bit_cast<double>(std::bit_cast<uint64_t>(value) | (uint64_t{pending.negative} << 63));
+  } else {
+    const int32_t value = static_cast<int32_t>(pending.mantissa);
+    out = pending.negative ? -value : value;
+  }
+}
+
+template <class T>
+[[gnu::always_inline]] inline const char* ReadToken(const char* p, const char* end, T& out, bool last) {
+  PendingNumber pending;
+  const char* tokenEnd = ScanToken(p, end, out, last, pending);
+  FinishToken(pending, out);
   return tokenEnd;
 }
 
@@ -345,8 +370,19 @@ class cFileLoader_ASE::LineParser {
   // in long runs of the same keyword. The same answer as MatchKeyword.
   int32_t Match(std::string_view key);
 
+  // Room for as many keys as the last finished track had: an export's tracks are
+  // mostly alike, and the slots then grow in place instead of moving at every
+  // doubling. Only the storage is reserved; the slots are as before.
+  void ReserveKeys(AnimatedObject& object) const {
+    if (keysHint_ <= object.capacity) return;
+    const size_t room = static_cast<size_t>(keysHint_) + 10;  // the slots' last step of 5, and some
+    object.keyTimes.reserve(room);
+    object.keyValues.reserve(room);
+  }
+
   cFileLoader_ASE& loader_;
   int32_t lastMatch_ = -1;
+  int32_t keysHint_ = 0;
   SceneTiming timing_;
   // The numbers of the latest sample; one that does not read keeps its last value.
   int32_t tick_ = 0;
@@ -405,16 +441,23 @@ void cFileLoader_ASE::LineParser::Line(size_t index) {
     // Tokens split at ':' from the left; the last one is the whole remainder.
     const char* p = value.data();
     const char* const end = p + value.size();
-    auto token = [&](auto& number, bool last) {
-      const char* tokenEnd = ReadToken(p, end, number, last);
+    // The three divisions are made together after the scanning, so that they
+    // overlap instead of each holding up what follows it.
+    PendingNumber pending[4];
+    auto token = [&](auto& number, bool last, PendingNumber& slot) {
+      const char* tokenEnd = ScanToken(p, end, number, last, slot);
       p = tokenEnd < end ? tokenEnd + 1 : end;
     };
-    token(tick_, false);
-    token(a_, false);
-    token(b_, false);
+    token(tick_, false, pending[0]);
+    token(a_, false, pending[1]);
+    token(b_, false, pending[2]);
     // A rotation sample's fifth number, the angle, is not stored; since nothing can
     // observe its value, it is not read either.
-    token(c_, !rotation);
+    token(c_, !rotation, pending[3]);
+    FinishToken(pending[0], tick_);
+    FinishToken(pending[1], a_);
+    FinishToken(pending[2], b_);
+    FinishToken(pending[3], c_);
     // Every sample names its object after the current node; mostly it has that name already.
     if (!SameText(l.currentObject.name, l.currentName)) l.currentObject.SetName(l.currentName);
     int32_t ms = 0;
@@ -432,6 +475,7 @@ void cFileLoader_ASE::LineParser::Line(size_t index) {
   };
   auto finishTrack = [&](bool& trackOpen) {
     trackOpen = false;
+    keysHint_ = l.currentObject.count;
     cDebugSystem::Instance().Log(kTrackSource, l.currentName);
     if (positionTrack || rotationTrack) {
       l.objects.push_back(l.currentObject);  // the other open track goes on adding to it
@@ -450,10 +494,12 @@ void cFileLoader_ASE::LineParser::Line(size_t index) {
       break;
     case kControlPosTrack:
       l.currentObject = AnimatedObject();
+      ReserveKeys(l.currentObject);
       positionTrack = true;
       break;
     case kControlRotTrack:
       l.currentObject = AnimatedObject();
+      ReserveKeys(l.currentObject);
       rotationTrack = true;
       l.currentName += ".Rotation";
       break;
