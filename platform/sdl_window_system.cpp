@@ -57,6 +57,8 @@ uint32_t VirtualKey(SDL_Keycode key) {
     case SDLK_HOME: return VK_HOME;
     case SDLK_INSERT: return VK_INSERT;
     case SDLK_DELETE: return VK_DELETE;
+    case SDLK_LEFTBRACKET: return VK_OEM_4;
+    case SDLK_RIGHTBRACKET: return VK_OEM_6;
     default: return 0;
   }
 }

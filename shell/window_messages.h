@@ -51,6 +51,8 @@ constexpr uint32_t VK_DOWN = 0x28;
 constexpr uint32_t VK_INSERT = 0x2D;
 constexpr uint32_t VK_DELETE = 0x2E;
 constexpr uint32_t VK_F1 = 0x70;  // F1..F12 are consecutive
+constexpr uint32_t VK_OEM_4 = 0xDB;  // '[' on a US layout
+constexpr uint32_t VK_OEM_6 = 0xDD;  // ']' on a US layout
 
 constexpr MessageParam MakeParam(uint32_t low, uint32_t high) {
   return static_cast<MessageParam>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
