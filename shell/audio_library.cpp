@@ -46,12 +46,24 @@ struct Fft {
   float scale = 0.0f;
 };
 
+// One callback as the device clock keeps it: when it returned (the performance
+// counter), the device frame it handed up to, and how many frames it handed.
+struct MixStamp {
+  int64_t counter = 0;
+  int64_t framesEnd = 0;
+  int32_t frames = 0;
+};
+constexpr int kMixStamps = 64;  // about 0.75 s of callbacks
+
 struct Library {
   bool started = false;
   int rate = 0;
   // Changed only under platform::AudioDeviceLock; read by the device thread.
   std::array<Stream*, kMaxStreams> slots{};
   std::atomic<int64_t> mixedFrames{0};  // written by the device thread only
+  // Written by the device thread (which holds the device lock), read under it.
+  std::array<MixStamp, kMixStamps> stamps{};
+  int64_t stampCount = 0;
   uint32_t nextSerial = 1;
   Error error = Error::Ok;
   Fft fft;
@@ -112,8 +124,10 @@ void Render(void* user, float* out, int frames) {
   for (int i = 0; i < frames * 2; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
   const int64_t base = lib.mixedFrames.load(std::memory_order_relaxed);
   lib.mixedFrames.store(base + frames, std::memory_order_relaxed);
+  const int64_t now = platform::AudioCounterNow();
+  lib.stamps[lib.stampCount % kMixStamps] = MixStamp{now, base + frames, frames};
+  ++lib.stampCount;
   if (startedCount > 0) {
-    const int64_t now = platform::AudioCounterNow();
     for (int i = 0; i < startedCount; ++i) {
       started[i]->startFrame.store(base, std::memory_order_relaxed);
       started[i]->startCounter.store(now, std::memory_order_release);
@@ -166,6 +180,7 @@ bool Init(int device, uint32_t freq, uint32_t /*flags*/) {
   if (device != 1 && device != -1 && device != 0) return Fail(Error::BadParameter);
   if (freq < 8000 || freq > 192000) return Fail(Error::BadParameter);
   lib.rate = static_cast<int>(freq);
+  lib.stampCount = 0;
   platform::AudioDeviceSettings settings;
   settings.rate = lib.rate;
   settings.bufferFrames = kDeviceBufferFrames;
@@ -399,6 +414,60 @@ bool ChannelSnapshot(Handle h, Snapshot* out) {
   out->streamFrames = static_cast<int64_t>(st >> 1);
   out->playing = (st & kPlayingBit) != 0;
   return true;
+}
+
+namespace {
+// Frames a second over the stamps held; 0 with too few of them. Under the device lock.
+double MeasuredPace(const Library& lib) {
+  const int64_t held = std::min<int64_t>(lib.stampCount, kMixStamps);
+  if (held < 8) return 0.0;
+  const MixStamp& newest = lib.stamps[(lib.stampCount - 1) % kMixStamps];
+  const MixStamp& oldest = lib.stamps[(lib.stampCount - held) % kMixStamps];
+  const int64_t ticks = newest.counter - oldest.counter;
+  if (ticks <= 0) return 0.0;
+  return static_cast<double>(newest.framesEnd - oldest.framesEnd) * static_cast<double>(platform::AudioCounterFrequency()) /
+         static_cast<double>(ticks);
+}
+}  // namespace
+
+int64_t DeviceFramesHanded() {
+  platform::AudioDeviceLock hold;
+  return Lib().mixedFrames.load(std::memory_order_relaxed);
+}
+
+double DevicePace() {
+  platform::AudioDeviceLock hold;
+  const double pace = MeasuredPace(Lib());
+  return pace > 0 ? pace : Lib().rate;
+}
+
+double DeviceFramesPlayed(int64_t counter, bool* settled) {
+  platform::AudioDeviceLock hold;
+  const Library& lib = Lib();
+  if (settled) *settled = false;
+  const int64_t held = std::min<int64_t>(lib.stampCount, kMixStamps);
+  if (held == 0) return static_cast<double>(lib.mixedFrames.load(std::memory_order_relaxed));
+  auto at = [&lib](int64_t i) -> const MixStamp& { return lib.stamps[i % kMixStamps]; };
+  // Between its return and the next callback's, a callback's frames are played
+  // out evenly: from (framesEnd - frames) up to framesEnd.
+  const MixStamp& newest = at(lib.stampCount - 1);
+  if (newest.counter <= counter) {
+    double pace = MeasuredPace(lib);
+    if (pace <= 0) pace = lib.rate;
+    const double played = static_cast<double>(counter - newest.counter) * pace /
+                          static_cast<double>(platform::AudioCounterFrequency());
+    return static_cast<double>(newest.framesEnd - newest.frames) + std::min<double>(newest.frames, played);
+  }
+  if (settled) *settled = true;
+  for (int64_t i = lib.stampCount - 2; i >= lib.stampCount - held; --i) {
+    const MixStamp& s = at(i);
+    if (s.counter > counter) continue;
+    const MixStamp& next = at(i + 1);
+    const double part = static_cast<double>(counter - s.counter) / static_cast<double>(next.counter - s.counter);
+    return static_cast<double>(s.framesEnd - s.frames) + s.frames * std::min(1.0, part);
+  }
+  const MixStamp& oldest = at(lib.stampCount - held);  // `counter` is older than every stamp held
+  return static_cast<double>(oldest.framesEnd - oldest.frames);
 }
 
 }  // namespace VantorGL::audio

@@ -133,4 +133,24 @@ struct Snapshot {
 };
 bool ChannelSnapshot(Handle stream, Snapshot* out);
 
+// The sound device as a clock, for a show that follows its music as it is
+// heard. Each callback is stamped when it returns; the frames it handed are
+// then queued in the device, which has played them by the next callback (any
+// buffering of the device's own beyond that is not known here). Device frames
+// count from the device's opening.
+//
+// Frames handed so far: the next callback starts at this device frame. Read it
+// under platform::AudioDeviceLock together with a stream change (play, stop,
+// position) to know the device frame from which the change is heard.
+int64_t DeviceFramesHanded();
+// The device frames played by performance-counter reading `counter`
+// (platform::AudioCounterNow), fractional. Once a callback has returned after
+// `counter` the value lies on the line between the callbacks around it and
+// `settled` is set; before that it is extrapolated from the latest callback at
+// the device's measured pace, never past what was handed.
+double DeviceFramesPlayed(int64_t counter, bool* settled = nullptr);
+// Frames a second the device consumes, measured over its latest callbacks
+// (the last 0.7 s or so); the mixing rate until a few callbacks have run.
+double DevicePace();
+
 }  // namespace VantorGL::audio
