@@ -8,6 +8,8 @@
 // (ListAhead); LoadAll still takes and uses everything in its own order. Main
 // thread only.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "properties/property_system.h"
 #include "resources/font.h"
@@ -63,6 +65,20 @@ class cResources : public cDataSystem {
   // Where LoadAll takes what was loaded ahead; null: everything is loaded in
   // LoadAll. Not owned.
   AssetsAhead* ahead = nullptr;
+
+  // Loading one asset again while the show runs, for programs that follow its
+  // files (resources/resources_reload.cpp). Main thread, context current.
+  struct ReloadableAsset {
+    std::string name;  // the FILE entry's name; "GeometryStage" for the geometry stage
+    std::string file;  // as the property file gives it
+  };
+  // The textures and background frames, the slides, the 3DS models and the
+  // geometry stage, each with the file it comes from.
+  std::vector<ReloadableAsset> ReloadableAssets() const;
+  // Reads the asset's file again. The asset changes in place (a texture keeps
+  // its GL name, so every copy of it shows the new picture) only when the file
+  // loads completely; otherwise it stays as it was and `error` says why.
+  bool ReloadAsset(const std::string& name, std::string* error);
 
   MusicStream music;
   FontRecord arialFont;

@@ -1,0 +1,165 @@
+// cResources::ReloadAsset: one asset read again from its file while the show
+// runs. Kept apart from LoadAll: loading at start-up reports nothing and keeps
+// whatever part of a file loads, while a reload must either take the whole new
+// version or leave the asset untouched and say why.
+#include <epoxy/gl.h>
+
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include "platform/gl_extensions.h"
+#include "resources/resources.h"
+#include "resources/texture_images.h"
+#include "shell/file_paths.h"
+
+namespace VantorGL {
+namespace {
+
+constexpr const char* kGeometryStage = "GeometryStage";
+// As the texture loader: no image the show uses comes near this.
+constexpr size_t kMaxImageFileBytes = size_t{256} << 20;
+
+// The texture's new picture, uploaded into its own GL name so that every copy
+// of the record (the effects hold some) shows it. The path rule is the loader's:
+// a name holding ".png" takes the PNG path, any other the picture path.
+bool ReloadTexture(cTextureSystem& texture, const std::string& file, std::string* error) {
+  const auto bytes = ReadFileBytes(file, kMaxImageFileBytes);
+  if (!bytes) {
+    *error = "cannot be read";
+    return false;
+  }
+  const bool png = file.find(".png") != std::string::npos;
+  const std::optional<TextureImage> image =
+      png ? PreparePngTexture(bytes->data(), bytes->size(), platform::MaxTextureSize())
+          : PreparePictureTexture(bytes->data(), bytes->size(), platform::MaxTextureSize());
+  if (!image) {
+    *error = png ? "is not a complete PNG picture" : "is not a JPEG, BMP or PNG picture that can be decoded";
+    return false;
+  }
+  if (texture.texture == 0) {
+    // Never loaded: a new texture, as the loader makes it.
+    return png ? texture.LoadPngBytes(bytes->data(), bytes->size())
+               : texture.LoadPictureBytes(bytes->data(), bytes->size());
+  }
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glBindTexture(GL_TEXTURE_2D, texture.texture);
+  const GLenum format = image->channels == 3 ? GL_RGB : GL_RGBA;
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), image->width, image->height, 0, format,
+               GL_UNSIGNED_BYTE, image->pixels.data());
+  glPopClientAttrib();
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+  return true;
+}
+
+// Only a file that parses without a fault replaces the model; its place,
+// turn and scale (the scene's business) stay.
+bool ReloadModel(c3DsModelSystem& model, const std::string& file, std::string* error) {
+  const auto bytes = ReadFileBytes(c3DsModelSystem::StripQuotes(file));
+  if (!bytes) {
+    *error = "cannot be read";
+    return false;
+  }
+  c3DsModelSystem fresh;
+  if (!fresh.LoadFromBytes(bytes->data(), bytes->size())) {
+    *error = "is not a sound 3DS file (debug.log names the damaged parts)";
+    return false;
+  }
+  model.meshes = std::move(fresh.meshes);
+  model.materials = std::move(fresh.materials);
+  model.meshCount = fresh.meshCount;
+  model.materialCount = fresh.materialCount;
+  return true;
+}
+
+// The first line of a stage's compiler messages.
+std::string FirstLogLine(const cShaderSystem& effect, GLhandleARB stage) {
+  if (stage == 0 || !effect.entryPoints().GetInfoLogARB) return {};
+  char log[kShaderInfoLogLimit] = {};
+  GLsizei length = 0;
+  effect.entryPoints().GetInfoLogARB(stage, kShaderInfoLogLimit, &length, log);
+  std::string text(log, strnlen(log, sizeof log));
+  while (!text.empty() && (text.front() == '\n' || text.front() == '\r')) text.erase(0, 1);
+  return text.substr(0, text.find_first_of("\r\n"));
+}
+
+// A whole new program is built beside the old one; the effect takes its
+// objects only when the geometry stage compiled and the program linked.
+bool ReloadGeometryStage(cGeometryShader& effect, std::string* error) {
+  cGeometryShader trial;
+  if (!trial.InitEntryPoints()) {
+    *error = "cannot be built: the driver offers no shader objects";
+    return false;
+  }
+  trial.CreateVertexShader();
+  const bool staged = trial.CreateGeometryShader();
+  const bool linked = trial.CreateFragmentShader();
+  if (!staged) {
+    const std::string line = FirstLogLine(trial, trial.geometryShader);
+    *error = line.empty() ? "is missing or empty, or the driver offers no geometry shaders (see debug.log)"
+                          : "did not compile: " + line + " (the whole log is in debug.log)";
+    return false;
+  }
+  if (!linked) {
+    *error = "did not link (the log is in debug.log)";
+    return false;
+  }
+  // The old objects go with the trial.
+  std::swap(effect.program, trial.program);
+  std::swap(effect.vertexShader, trial.vertexShader);
+  std::swap(effect.geometryShader, trial.geometryShader);
+  std::swap(effect.fragmentShader, trial.fragmentShader);
+  effect.locSampler0 = trial.locSampler0;
+  effect.locBlurFactor = trial.locBlurFactor;
+  effect.locExplotionProgress = trial.locExplotionProgress;
+  return true;
+}
+
+}  // namespace
+
+std::vector<cResources::ReloadableAsset> cResources::ReloadableAssets() const {
+  std::vector<ReloadableAsset> assets;
+  for (const char* name : {"Scenery1Tex01", "NM1", "WaterTexture", "skyTexture", "OverlayI"})
+    assets.push_back({name, FileOf(name)});
+  for (int i = 0; i < 6; ++i) assets.push_back({"Tex" + std::to_string(i), FileOf(("Tex" + std::to_string(i)).c_str())});
+  for (int i = 0; i < 56; ++i)
+    assets.push_back({"Slide" + std::to_string(i), FileOf(("Slide" + std::to_string(i)).c_str())});
+  for (const char* name : {"testScenary", "KMLogo", "testShaderObject"}) assets.push_back({name, FileOf(name)});
+  assets.push_back({kGeometryStage, cGeometryShader::kGeometryFile});
+  return assets;
+}
+
+bool cResources::ReloadAsset(const std::string& name, std::string* error) {
+  std::string ignored;
+  if (!error) error = &ignored;
+  if (name == kGeometryStage) return ReloadGeometryStage(geometryShader, error);
+
+  cTextureSystem* texture = nullptr;
+  if (name == "Scenery1Tex01") texture = &scenery1Tex01;
+  else if (name == "NM1") texture = &nm1;
+  else if (name == "WaterTexture") texture = &waterTexture;
+  else if (name == "skyTexture") texture = &skyTexture;
+  else if (name == "OverlayI") texture = &overlayI;
+  for (int i = 0; i < 6 && !texture; ++i)
+    if (name == "Tex" + std::to_string(i)) texture = &tex[i];
+  for (int i = 0; i < 56 && !texture; ++i)
+    if (name == "Slide" + std::to_string(i)) texture = &slides[i];
+  if (texture) return ReloadTexture(*texture, FileOf(name.c_str()), error);
+
+  c3DsModelSystem* model = name == "testScenary"        ? &testScenary
+                           : name == "KMLogo"           ? &kmLogo
+                           : name == "testShaderObject" ? &testShaderObject
+                                                        : nullptr;
+  if (model) return ReloadModel(*model, FileOf(name.c_str()), error);
+
+  *error = "is no asset that can be loaded again";
+  return false;
+}
+
+}  // namespace VantorGL
