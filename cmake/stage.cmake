@@ -8,3 +8,7 @@ add_custom_command(TARGET tessaly-capture POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VANTOR_STAGE}
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:tessaly-capture> ${VANTOR_STAGE}/
   VERBATIM)
+add_custom_command(TARGET tessaly-preview POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VANTOR_STAGE}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:tessaly-preview> ${VANTOR_STAGE}/
+  VERBATIM)

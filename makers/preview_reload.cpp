@@ -1,0 +1,44 @@
+#include "makers/preview_reload.h"
+
+#include "shell/file_paths.h"
+
+namespace VantorGL::preview {
+
+bool AssetWatch::Start(const cResources& registry, std::string* error) {
+  if (!watch_.ok()) {
+    *error = watch_.error();
+    return false;
+  }
+  for (const cResources::ReloadableAsset& asset : registry.ReloadableAssets()) {
+    // The file the loader opens: the names mix "data/" and "Data/".
+    const std::string path = ResolvePath(asset.file);
+    if (!watch_.Add(path)) {
+      *error = watch_.error();
+      return false;
+    }
+    names_[path].push_back(asset.name);
+  }
+  return true;
+}
+
+std::vector<AssetWatch::Due> AssetWatch::TakeDue(Clock::time_point now) {
+  for (const platform::FileWatch::Change& change : watch_.Poll()) {
+    auto [it, fresh] = pending_.try_emplace(change.path);
+    if (fresh) it->second.firstSeen = now;
+    it->second.lastSeen = now;
+    it->second.complete = it->second.complete || change.complete;
+  }
+  std::vector<Due> due;
+  for (auto it = pending_.begin(); it != pending_.end();) {
+    const Pending& p = it->second;
+    if (p.complete || now - p.lastSeen >= std::chrono::milliseconds(kQuietMs)) {
+      for (const std::string& name : names_[it->first]) due.push_back({name, it->first, p.firstSeen});
+      it = pending_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return due;
+}
+
+}  // namespace VantorGL::preview

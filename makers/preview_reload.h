@@ -1,0 +1,45 @@
+#pragma once
+// AssetWatch: which of the show's assets have a new version on disk. Follows
+// every file the registry can load again (cResources::ReloadableAssets)
+// through platform/file_watch.h and says when each is due: at once when its
+// writer closed it or renamed it into place, else once nothing has written to
+// it for kQuietMs (a writer that keeps the file open). Main thread only.
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/file_watch.h"
+#include "resources/resources.h"
+
+namespace VantorGL::preview {
+
+class AssetWatch {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr int kQuietMs = 150;
+
+  struct Due {
+    std::string name;                  // the asset, for cResources::ReloadAsset
+    std::string file;                  // the path on disk
+    Clock::time_point firstSeen;       // when its first change was read
+  };
+
+  // Follows the files of `registry`'s assets. False with `error` set when
+  // inotify is missing; the preview then runs without reloading.
+  bool Start(const cResources& registry, std::string* error);
+
+  // The assets to load again now.
+  std::vector<Due> TakeDue(Clock::time_point now);
+
+ private:
+  struct Pending {
+    Clock::time_point firstSeen, lastSeen;
+    bool complete = false;
+  };
+  platform::FileWatch watch_;
+  std::map<std::string, std::vector<std::string>> names_;  // path on disk -> assets
+  std::map<std::string, Pending> pending_;                 // path on disk -> its change
+};
+
+}  // namespace VantorGL::preview

@@ -1,0 +1,312 @@
+#include "makers/preview_session.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "makers/frame_steps.h"
+#include "makers/preview_clock.h"
+#include "makers/preview_overlay.h"
+#include "makers/preview_reload.h"
+#include "platform/clock.h"
+#include "platform/live_window_system.h"
+#include "shell/debug_system.h"
+#include "shell/production.h"
+#include "shell/timer.h"
+
+namespace VantorGL::preview {
+namespace {
+
+constexpr const char* kProgram = "tessaly-preview";
+constexpr int kPausedWaitMs = 15;  // while paused, frames wait this long for a key
+
+void Say(const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+  cDebugSystem::Instance().Log("preview", text);
+}
+
+using Clock = std::chrono::steady_clock;
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string Ms(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f ms", ms);
+  return text;
+}
+
+// The production, told after its own initialisation that it is the preview's.
+class PreviewApplication : public TAV05 {
+ public:
+  PreviewApplication(platform::IWindowSystem* windowSystem, std::function<void()> afterInitialise)
+      : TAV05(windowSystem), afterInitialise_(std::move(afterInitialise)) {}
+
+  bool Initialise() override {
+    const bool result = TAV05::Initialise();
+    afterInitialise_();
+    return result;
+  }
+
+ private:
+  std::function<void()> afterInitialise_;
+};
+
+class Session {
+ public:
+  explicit Session(const Options& options) : options_(options), grid_(GridOf(options)) {}
+  int Run();
+
+ private:
+  void OnShowStart();
+  bool OnKey(const Message& message);
+  void BeforeFrame();
+  void BeforeSwap();
+  void Seek(int64_t frame, bool play);
+  void SeekBy(int64_t deltaUs);
+  void Step(int direction);
+  void TogglePause();
+  void ReloadChanged();
+  std::string MusicTime(int64_t showUs) const { return FormatMusicTimeUs(grid_.originMs * 1000LL + showUs); }
+  std::string OverlayLine() const;
+
+  Options options_;
+  FrameGrid grid_;
+  platform::LiveWindowSystem windowSystem_;
+  std::unique_ptr<PreviewApplication> app_;
+  ShowReplay replay_;
+  MusicClock clock_;
+  AssetWatch assets_;
+  Overlay overlay_;
+  bool watching_ = false;
+  bool replaying_ = false;
+  int64_t virtualCounter_ = 0;  // the counter while the state is rebuilt
+  bool loopStarted_ = false;
+  bool shift_ = false;
+  std::optional<int64_t> parkedFrame_;  // held on this frame of the grid
+  bool atEnd_ = false;
+  int32_t frameShowMs_ = 0;  // show time the frame being made shows
+
+  struct SeekReport {
+    std::string where;
+    double rebuildMs = 0;
+    Clock::time_point start;
+    int swaps = 0;
+  };
+  std::optional<SeekReport> seekReport_;
+};
+
+void Session::OnShowStart() {
+  SelectScene(*app_, options_.scene);
+  // The preview holds the scene's last frame at its end; the show itself must not end.
+  app_->demo.windowEndMs = INT32_MAX;
+  replay_.Keep(*app_);
+  clock_.Start(app_->demo.registry.music.stream, grid_.originMs);
+  std::string error;
+  watching_ = assets_.Start(app_->demo.registry, &error);
+  if (!watching_) Say("changed files will not be loaded again: " + error);
+  if (clock_.deviceless()) Say("no sound device: the show follows the performance counter, in silence");
+
+  const capture::SceneWindow window = capture::WindowOf(options_.scene);
+  Say(std::string("the ") + capture::SceneName(options_.scene) + " from " + capture::FormatMusicTime(window.startMs) +
+      " to " + capture::FormatMusicTime(window.endMs) + " in a " + std::to_string(options_.width) + "x" +
+      std::to_string(options_.height) + " window; seeks land on its frames at " + std::to_string(grid_.fps) +
+      " fps. Space pauses, Left/Right seek, Tab shows the clock, Escape quits");
+  Seek(StartFrame(options_), !options_.paused);
+}
+
+void Session::Seek(int64_t frame, bool play) {
+  frame = grid_.Clamp(frame);
+  const Clock::time_point start = Clock::now();
+  clock_.Pause();  // silence while the state is rebuilt
+  replaying_ = true;
+  replay_.Rebuild(*app_, frame, grid_.fps, [this](int64_t counter) { virtualCounter_ = counter; });
+  replaying_ = false;
+  const double rebuildMs = MsSince(start);
+  clock_.Place(grid_.ShowUs(frame), play);
+  parkedFrame_ = play ? std::nullopt : std::optional<int64_t>(frame);
+  atEnd_ = false;
+  seekReport_ = SeekReport{MusicTime(grid_.ShowUs(frame)) + " (frame " + std::to_string(frame) + ")" +
+                               (play ? ", playing" : ", held"),
+                           rebuildMs, start, 0};
+}
+
+void Session::SeekBy(int64_t deltaUs) {
+  const int64_t target = std::max<int64_t>(0, clock_.HeldUs() + deltaUs);
+  Seek(grid_.FrameAtOrAfter(target), clock_.playing());
+}
+
+void Session::Step(int direction) {
+  if (clock_.playing()) return;
+  int64_t frame;
+  if (parkedFrame_) frame = *parkedFrame_ + direction;
+  else if (direction > 0) frame = grid_.FrameAtOrBefore(clock_.HeldUs()) + 1;
+  else frame = grid_.FrameAtOrAfter(clock_.HeldUs()) - 1;
+  Seek(frame, false);
+}
+
+void Session::TogglePause() {
+  if (atEnd_) {
+    Seek(0, true);
+    return;
+  }
+  parkedFrame_.reset();
+  if (clock_.playing()) {
+    clock_.Pause();
+    Say("paused at " + MusicTime(clock_.HeldUs()));
+  } else {
+    const int64_t held = clock_.HeldUs();
+    clock_.Resume();
+    Say("playing from " + MusicTime(held));
+  }
+}
+
+bool Session::OnKey(const Message& message) {
+  const bool down = message.message == WM_KEYDOWN;
+  switch (message.wParam) {
+    case VK_SHIFT:
+      shift_ = down;
+      return false;
+    case VK_SPACE:
+      if (down) TogglePause();
+      return true;
+    case VK_LEFT:
+    case VK_RIGHT:
+      if (down) SeekBy((message.wParam == VK_LEFT ? -1 : 1) * (shift_ ? 10 : 1) * kCounterFrequency);
+      return true;
+    case VK_HOME:
+      if (down) Seek(0, clock_.playing());
+      return true;
+    case VK_OEM_4:
+    case VK_OEM_6:
+      if (down) Step(message.wParam == VK_OEM_4 ? -1 : 1);
+      return true;
+    case VK_TAB:
+      if (down) overlay_.visible = !overlay_.visible;
+      return true;
+    default:
+      return false;  // Escape and F1 are the production's own
+  }
+}
+
+void Session::ReloadChanged() {
+  for (const AssetWatch::Due& due : assets_.TakeDue(Clock::now())) {
+    const Clock::time_point start = Clock::now();
+    std::string error;
+    const bool loaded = app_->demo.registry.ReloadAsset(due.name, &error);
+    if (!loaded) {
+      Say(due.name + ": " + due.file + " " + error + "; the version loaded before stays in use");
+      continue;
+    }
+    // From the file's last write where the file system says; else from when the change was read.
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    double sinceChangeMs = MsSince(due.firstSeen);
+    const fs::file_time_type written = fs::last_write_time(due.file, ec);
+    if (!ec) {
+      const double ms = std::chrono::duration<double, std::milli>(fs::file_time_type::clock::now() - written).count();
+      if (ms >= 0 && ms < 60000) sinceChangeMs = ms;
+    }
+    Say("reloaded " + due.name + " from " + due.file + " " + Ms(sinceChangeMs) + " after it changed (loading took " +
+        Ms(MsSince(start)) + "); still at " + MusicTime(clock_.HeldUs()));
+  }
+}
+
+void Session::BeforeFrame() {
+  loopStarted_ = true;
+  if (seekReport_ && seekReport_->swaps > 0) {
+    Say("seek to " + seekReport_->where + ": state rebuilt in " + Ms(seekReport_->rebuildMs) + ", on screen after " +
+        Ms(MsSince(seekReport_->start)));
+    seekReport_.reset();
+  }
+  if (watching_) ReloadChanged();
+  const int64_t endUs = (static_cast<int64_t>(capture::WindowOf(options_.scene).endMs) - grid_.originMs) * 1000;
+  if (clock_.playing() && clock_.Peek() >= endUs) {
+    Seek(grid_.endFrame - 1, false);
+    atEnd_ = true;
+    Say("the end of the " + std::string(capture::SceneName(options_.scene)) + " at " + MusicTime(endUs) +
+        ": holding its last frame; Space plays it again");
+  }
+  if (!clock_.playing() && !seekReport_) windowSystem_.WaitForEvent(kPausedWaitMs);
+  frameShowMs_ = cTimer::Instance().sinceStartMs;
+}
+
+std::string Session::OverlayLine() const {
+  const cSlideScene& slides = app_->demo.slideScene;
+  char line[192];
+  std::string where = options_.scene == capture::Scene::kStart
+                          ? std::string("slide --  frame -")
+                          : "slide " + std::to_string(slides.slide) + "  frame " + std::to_string(slides.frame);
+  std::string offset = "--";
+  if (const auto ms = clock_.lastOffsetMs()) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%+.1f", *ms);
+    offset = text;
+  }
+  std::snprintf(line, sizeof line, "%s  %5.1f fps  %s  offset %s ms%s",
+                capture::FormatMusicTime(grid_.originMs + frameShowMs_).c_str(), overlay_.FramesPerSecond(),
+                where.c_str(), offset.c_str(), clock_.playing() ? "" : "  paused");
+  return line;
+}
+
+void Session::BeforeSwap() {
+  overlay_.CountFrame();
+  if (seekReport_) ++seekReport_->swaps;
+  clock_.SettleOffsets();
+  if (overlay_.visible) overlay_.Draw(OverlayLine(), app_->width, app_->height);
+}
+
+int Session::Run() {
+  // The show's clock: the music as the device plays it; while a seek rebuilds
+  // the state, the capture's frame steps.
+  platform::SetClockSource([this] { return replaying_ ? virtualCounter_ : clock_.Read(); }, kCounterFrequency);
+  cDebugSystem::Instance().Open("debug.log");
+
+  app_ = std::make_unique<PreviewApplication>(&windowSystem_, [this] { OnShowStart(); });
+  app_->ApplyProductionSettings();
+  app_->fullscreen = false;
+  app_->width = options_.width;
+  app_->height = options_.height;
+  app_->title = kProgram;
+  g_application = app_.get();
+  windowSystem_.keyFilter = [this](const Message& m) { return OnKey(m); };
+  windowSystem_.beforeFrame = [this] { BeforeFrame(); };
+  windowSystem_.beforeSwap = [this] { BeforeSwap(); };
+
+  RunApplication(*app_);
+  windowSystem_.keyFilter = nullptr;
+  windowSystem_.beforeFrame = nullptr;
+  windowSystem_.beforeSwap = nullptr;
+
+  if (!loopStarted_) {
+    Say("the show could not be started: no window with a GL context could be made (check DISPLAY)");
+    platform::ResetClockSource();
+    return kExitFailed;
+  }
+  const MusicClock::OffsetStats& s = clock_.offsets();
+  if (s.count > 0) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "the clock against the music over %lld frames of play: offset %+.1f to %+.1f ms, mean %+.2f ms; "
+                  "the sound device (%s) took %.0f frames a second for the music's %d",
+                  static_cast<long long>(s.count), s.minMs, s.maxMs, s.sumMs / static_cast<double>(s.count),
+                  audio::DriverName().c_str(), audio::DevicePace(), audio::MixRate());
+    Say(text);
+  }
+  platform::ResetClockSource();
+  return 0;
+}
+
+}  // namespace
+
+int RunPreview(const Options& options) {
+  Session session(options);
+  return session.Run();
+}
+
+}  // namespace VantorGL::preview

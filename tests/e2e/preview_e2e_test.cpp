@@ -1,0 +1,311 @@
+// tessaly-preview, the real program, in a temporary copy of the stage under its
+// own X server, driven by keys: a seek and a step land on the capture's
+// pictures; a pause holds the picture and the music (the disk sound driver's
+// output shows the music stopping and going on from the same sample), with the
+// clock within 5 ms of the music on a device running fast; changed asset files
+// are loaded again while it runs, and broken ones leave it running with the
+// old asset and a line saying why. Pictures are 320 x 180 to keep captures short.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/image_decode.h"
+#include "properties/property_system.h"
+#include "shell/file_paths.h"
+#include "shell/mp3_decoder.h"
+#include "tests/support/image_files.h"
+#include "tests/support/process.h"
+#include "tests/support/xvfb.h"
+
+// Last: Xlib defines names (None, Status, Bool) that the headers above use.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+using namespace vantor_test;
+
+namespace {
+
+constexpr int kTimeoutMs = 240000;
+constexpr int kLineMs = 60000;  // a line the program writes after a key
+const char* const kSize = "320x180";
+
+struct Rgb {
+  int width = 0, height = 0;
+  std::vector<uint8_t> px;  // RGB, top row first
+  const uint8_t* at(int x, int y) const { return &px[(static_cast<size_t>(y) * width + x) * 3]; }
+  bool operator==(const Rgb& o) const { return width == o.width && height == o.height && px == o.px; }
+};
+
+// The window's picture now, read from the X server in this process.
+Rgb GrabWindow(const std::string& windowId) {
+  Rgb out;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return out;
+  const Window window = std::stoul(windowId);
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, window, &attributes)) {
+    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (image) {
+      out.width = image->width;
+      out.height = image->height;
+      out.px.resize(static_cast<size_t>(out.width) * out.height * 3);
+      for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+          const unsigned long p = XGetPixel(image, x, y);
+          uint8_t* d = &out.px[(static_cast<size_t>(y) * out.width + x) * 3];
+          d[0] = static_cast<uint8_t>((p & image->red_mask) >> 16);
+          d[1] = static_cast<uint8_t>((p & image->green_mask) >> 8);
+          d[2] = static_cast<uint8_t>(p & image->blue_mask);
+        }
+      XDestroyImage(image);
+    }
+  }
+  XCloseDisplay(display);
+  return out;
+}
+
+Rgb LoadPng(const std::string& path) {
+  Rgb out;
+  const auto bytes = VantorGL::ReadFileBytes(path);
+  VantorGL::platform::DecodedPixels d;
+  if (!bytes || !VantorGL::platform::DecodePicture(bytes->data(), bytes->size(), "PNG", d)) return out;
+  out.width = d.width;
+  out.height = d.height;
+  for (size_t i = 0; i < d.pixels.size(); i += d.channels) out.px.insert(out.px.end(), &d.pixels[i], &d.pixels[i] + 3);
+  return out;
+}
+
+std::string Describe(const Rgb& a, const Rgb& b) {
+  if (a.width != b.width || a.height != b.height)
+    return std::to_string(a.width) + "x" + std::to_string(a.height) + " against " + std::to_string(b.width) + "x" +
+           std::to_string(b.height);
+  size_t differing = 0;
+  for (size_t i = 0; i < a.px.size(); ++i) differing += a.px[i] != b.px[i];
+  return std::to_string(differing) + " channel values differ";
+}
+
+class PreviewEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(xvfb.Start(1280, 720)) << "no Xvfb"; }
+
+  // Starts the preview and waits until its first picture is on screen.
+  void StartPreview(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> env = {}) {
+    args.insert(args.begin(), {"--size", kSize});
+    if (env.empty()) env.push_back({"SDL_AUDIODRIVER", "dummy"});
+    ASSERT_TRUE(preview.Start({.program = ProgramPath("tessaly-preview"), .args = args, .workDir = dir.path(),
+                               .env = env}));
+    ASSERT_TRUE(WaitForLine("seek to ", 1)) << preview.Stderr() << ReadText(dir.File("debug.log"));
+    windowId = WaitForWindow("^tessaly-preview$", kLineMs);
+    ASSERT_FALSE(windowId.empty());
+  }
+
+  // Keys (xdotool names) to the preview's window, which takes them only once focused.
+  void Keys(const std::string& keys) {
+    ASSERT_EQ(Shell("xdotool windowfocus --sync " + windowId + " key --delay 40 " + keys), 0);
+  }
+
+  // Waits until standard error holds `count` lines containing `text`.
+  bool WaitForLine(const std::string& text, int count, int timeoutMs = kLineMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+      const std::string err = preview.Stderr();
+      int found = 0;
+      for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++found;
+      if (found >= count) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline && preview.Running());
+    return false;
+  }
+
+  // Escape ends the preview with status 0; what it wrote.
+  std::string Quit() {
+    Keys("Escape");
+    const ProgramResult r = preview.Wait(kLineMs);
+    EXPECT_TRUE(r.exited && r.status == 0) << r.stderrText;
+    return r.stderrText;
+  }
+
+  PrivateXvfb xvfb;
+  WorkDir dir = WorkDir::CopyOfStage();
+  Program preview;
+  std::string windowId;
+};
+
+// The capture's frames 204 to 211 (0:03.400 to 0:03.516 at 60 fps) span a
+// background frame change and the slide change at 0:03.5. The preview starts
+// ten seconds later, seeks back, steps forward across both changes and back
+// by one: each picture it holds is the capture's of that frame.
+TEST_F(PreviewEndToEnd, SeeksAndStepsLandOnTheCapturesPictures) {
+  const ProgramResult capture = RunProgram({.program = ProgramPath("tessaly-capture"),
+                                            .args = {"--size", kSize, "--from", "0:03.4", "--to", "0:03.6",
+                                                     "--frames", "frames"},
+                                            .workDir = dir.path(),
+                                            .env = {{"SDL_AUDIODRIVER", "dummy"}}},
+                                           kTimeoutMs);
+  ASSERT_TRUE(capture.exited && capture.status == 0) << capture.stderrText;
+  auto captured = [this](int frame) {
+    char name[64];
+    std::snprintf(name, sizeof name, "frames/frame_%06d.png", frame);
+    return LoadPng(dir.File(name));
+  };
+  ASSERT_FALSE(captured(204) == captured(211)) << "the frames compared must differ for the test to mean anything";
+
+  StartPreview({"--from", "0:13.4", "--paused"});
+  Keys("shift+Left");
+  ASSERT_TRUE(WaitForLine("seek to 0:03.400 (frame 204), held", 1)) << preview.Stderr();
+  Rgb shown = GrabWindow(windowId);
+  EXPECT_TRUE(shown == captured(204)) << "frame 204: " << Describe(shown, captured(204));
+
+  Keys("bracketright bracketright bracketright bracketright bracketright bracketright bracketright");
+  ASSERT_TRUE(WaitForLine("(frame 211), held", 1)) << preview.Stderr();
+  shown = GrabWindow(windowId);
+  EXPECT_TRUE(shown == captured(211)) << "frame 211: " << Describe(shown, captured(211));
+
+  Keys("bracketleft");
+  ASSERT_TRUE(WaitForLine("seek to 0:03.500 (frame 210), held", 1)) << preview.Stderr();
+  shown = GrabWindow(windowId);
+  EXPECT_TRUE(shown == captured(210)) << "frame 210: " << Describe(shown, captured(210));
+  Quit();
+}
+
+// Interleaved stereo float frames of the disk driver's output file.
+std::vector<float> ReadFloats(const std::string& path, size_t fromByte = 0) {
+  const auto bytes = VantorGL::ReadFileBytes(path);
+  std::vector<float> out;
+  if (!bytes || bytes->size() <= fromByte) return out;
+  out.resize((bytes->size() - fromByte) / sizeof(float));
+  std::memcpy(out.data(), bytes->data() + fromByte, out.size() * sizeof(float));
+  return out;
+}
+
+// Where in the music (stereo frames) `n` frames of `sound` starting at frame
+// `at` are found, searching around `near`; -1 when nowhere.
+int64_t FindInMusic(const VantorGL::DecodedAudio& music, const std::vector<float>& sound, size_t at, int n,
+                    int64_t near, int64_t span) {
+  for (int64_t m = std::max<int64_t>(0, near - span); m < std::min(music.frames - n, near + span); ++m) {
+    bool same = true;
+    for (int i = 0; i < 2 * n && same; ++i)
+      same = std::fabs(std::clamp(music.samples[(m * 2) + i], -1.0f, 1.0f) - sound[at * 2 + i]) < 1e-6f;
+    if (same) return m;
+  }
+  return -1;
+}
+
+// On the disk driver, paced about 15 % faster than real time, the music stops
+// on Space and goes on from the very next sample on Space again; the picture
+// holds meanwhile, and the clock kept within 5 ms of the music throughout.
+TEST_F(PreviewEndToEnd, PauseHoldsThePictureAndTheMusicOnAFastDevice) {
+  StartPreview({"--from", "0:20.0"},
+               {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", "sound.raw"}, {"SDL_DISKAUDIODELAY", "10"}});
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  Keys("space");
+  ASSERT_TRUE(WaitForLine("paused at ", 1)) << preview.Stderr();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const Rgb held = GrabWindow(windowId);
+  const size_t pausedFrom = ReadText(dir.File("sound.raw")).size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  const Rgb later = GrabWindow(windowId);
+  EXPECT_TRUE(held == later) << Describe(held, later);
+  const size_t pausedTo = ReadText(dir.File("sound.raw")).size();
+  ASSERT_GT(pausedTo, pausedFrom + 8 * 1024) << "the device stopped running";
+  Keys("space");
+  ASSERT_TRUE(WaitForLine("playing from ", 1)) << preview.Stderr();
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  EXPECT_FALSE(GrabWindow(windowId) == later) << "the picture did not move on after the pause";
+  const std::string err = Quit();
+
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(err, m, std::regex(R"(paused at (\d+):(\d+)\.(\d+))"))) << err;
+  const int64_t pausedMs = std::stol(m[1]) * 60000 + std::stol(m[2]) * 1000 + std::stol(m[3]);
+  EXPECT_NE(err.find("playing from " + m[0].str().substr(10)), std::string::npos) << err;
+
+  // The sound: music, silence through the whole pause, then the music on from
+  // the sample after the last one before the pause.
+  const std::vector<float> sound = ReadFloats(dir.File("sound.raw"));
+  const size_t frames = sound.size() / 2;
+  for (size_t i = pausedFrom / 8; i < pausedTo / 8; ++i)
+    ASSERT_TRUE(sound[2 * i] == 0.0f && sound[2 * i + 1] == 0.0f) << "sound during the pause at frame " << i;
+  size_t lastBefore = pausedFrom / 8;
+  while (lastBefore > 0 && sound[2 * lastBefore] == 0.0f && sound[2 * lastBefore + 1] == 0.0f) --lastBefore;
+  size_t firstAfter = pausedTo / 8;
+  while (firstAfter < frames && sound[2 * firstAfter] == 0.0f && sound[2 * firstAfter + 1] == 0.0f) ++firstAfter;
+  constexpr int kWindow = 256;
+  ASSERT_GT(lastBefore, static_cast<size_t>(kWindow));
+  ASSERT_LT(firstAfter + kWindow, frames);
+  const auto mp3 = VantorGL::ReadFileBytes(dir.File("data/General/music.mp3"));
+  ASSERT_TRUE(mp3);
+  const auto music = VantorGL::DecodeMp3(mp3->data(), mp3->size(), 44100);
+  ASSERT_TRUE(music);
+  const int64_t pausedFrame = pausedMs * 441 / 10;
+  const int64_t before = FindInMusic(*music, sound, lastBefore + 1 - kWindow, kWindow, pausedFrame, 2000);
+  const int64_t after = FindInMusic(*music, sound, firstAfter, kWindow, pausedFrame, 2000);
+  ASSERT_GE(before, 0) << "the music before the pause";
+  ASSERT_GE(after, 0) << "the music after the pause";
+  EXPECT_EQ(after, before + kWindow) << "the music went on from another place than where it stopped";
+  EXPECT_LE(std::llabs(after - pausedFrame), 45) << "the pause was reported at another place";
+
+  // The clock against the music, and the device's pace.
+  ASSERT_TRUE(std::regex_search(
+      err, m, std::regex(R"(offset ([-+][0-9.]+) to ([-+][0-9.]+) ms.*took (\d+) frames a second)")))
+      << err;
+  EXPECT_GE(std::stod(m[1]), -5.0) << err;
+  EXPECT_LE(std::stod(m[2]), 5.0) << err;
+  EXPECT_GT(std::stol(m[3]), 46000) << "the device was meant to run fast: " << err;
+}
+
+// A slide written over while the preview holds it appears without a restart;
+// files that no longer load (the slide, a model, the geometry stage) each give
+// one line naming the file and the reason, and the old asset stays.
+TEST_F(PreviewEndToEnd, ChangedFilesAreLoadedAgainAndBrokenOnesKeepTheOld) {
+  VantorGL::cPropertySystem properties;
+  properties.LoadText(ReadText(dir.File("data/default.qelProperty")));
+  const VantorGL::FileProperty* slide = properties.FindFileRecord("Slide20");  // up from 0:12.0 to 0:14.6
+  const VantorGL::FileProperty* model = properties.FindFileRecord("KMLogo");
+  ASSERT_TRUE(slide && model);
+  const std::string slideFile = dir.File(slide->fileName);
+
+  StartPreview({"--from", "0:13.0", "--paused"});
+  const Rgb before = GrabWindow(windowId);
+
+  RgbaPicture red(1024, 768);
+  red.Fill(0, 0, 1024, 768, 255, 0, 0);
+  WriteBytes(slideFile, EncodePng(red));
+  ASSERT_TRUE(WaitForLine("reloaded Slide20 from ", 1, 5000)) << preview.Stderr();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const Rgb after = GrabWindow(windowId);
+  ASSERT_FALSE(after == before);
+  const uint8_t* centre = after.at(after.width / 2, after.height / 2);
+  EXPECT_GT(centre[0], 200);
+  EXPECT_LT(centre[1], 40);
+  EXPECT_NE(preview.Stderr().find("still at 0:13.000"), std::string::npos) << preview.Stderr();
+
+  // A broken slide, saved the way editors save: a new file renamed over the old.
+  WriteBytes(dir.File("slide.tmp"), std::vector<uint8_t>(4000, 0x5A));
+  ASSERT_EQ(std::rename(dir.File("slide.tmp").c_str(), slideFile.c_str()), 0);
+  ASSERT_TRUE(WaitForLine("Slide20: ", 1, 5000)) << preview.Stderr();
+  WriteBytes(dir.File(model->fileName), {'M', 'M', 0, 0});
+  ASSERT_TRUE(WaitForLine("KMLogo: ", 1, 5000)) << preview.Stderr();
+  WriteBytes(dir.File("Data/Shaders/test.geom"), {'n', 'o', 't', ' ', 'G', 'L', 'S', 'L', '\n'});
+  ASSERT_TRUE(WaitForLine("GeometryStage: ", 1, 5000)) << preview.Stderr();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(GrabWindow(windowId) == after) << "the slide changed although its new file is broken";
+
+  const std::string err = Quit();
+  EXPECT_NE(err.find("Slide20: " + slide->fileName +
+                     " is not a complete PNG picture; the version loaded before stays in use"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("is not a sound 3DS file"), std::string::npos) << err;
+  EXPECT_NE(err.find("test.geom did not compile: "), std::string::npos) << err;
+}
+
+}  // namespace
