@@ -106,6 +106,10 @@ void MusicClock::SettleOffsets() {
     bool settled = false;
     const double played = audio::DeviceFramesPlayed(pending_.front().counter, &settled);
     if (!settled) break;
+    if (played < 0) {  // too long ago for the device's record: nothing to compare with
+      pending_.pop_front();
+      continue;
+    }
     // cTimer takes whole milliseconds of the counter.
     const double showMs = std::floor(static_cast<double>(pending_.front().us) / 1000.0);
     const double offset = showMs - UsAt(played) / 1000.0;

@@ -240,7 +240,7 @@ std::string Session::OverlayLine() const {
   const cSlideScene& slides = app_->demo.slideScene;
   char line[192];
   std::string where = options_.scene == capture::Scene::kStart
-                          ? std::string("slide --  frame -")
+                          ? std::string("slide -  frame -")
                           : "slide " + std::to_string(slides.slide) + "  frame " + std::to_string(slides.frame);
   std::string offset = "--";
   if (const auto ms = clock_.lastOffsetMs()) {

@@ -53,7 +53,8 @@ struct MixStamp {
   int64_t framesEnd = 0;
   int32_t frames = 0;
 };
-constexpr int kMixStamps = 64;  // about 0.75 s of callbacks
+constexpr int kMixStamps = 256;  // about 3 s of callbacks, for readings a slow frame left unsettled
+constexpr int kPaceStamps = 64;  // the pace over the latest 0.75 s or so
 
 struct Library {
   bool started = false;
@@ -419,7 +420,7 @@ bool ChannelSnapshot(Handle h, Snapshot* out) {
 namespace {
 // Frames a second over the stamps held; 0 with too few of them. Under the device lock.
 double MeasuredPace(const Library& lib) {
-  const int64_t held = std::min<int64_t>(lib.stampCount, kMixStamps);
+  const int64_t held = std::min<int64_t>(lib.stampCount, kPaceStamps);
   if (held < 8) return 0.0;
   const MixStamp& newest = lib.stamps[(lib.stampCount - 1) % kMixStamps];
   const MixStamp& oldest = lib.stamps[(lib.stampCount - held) % kMixStamps];
@@ -466,8 +467,7 @@ double DeviceFramesPlayed(int64_t counter, bool* settled) {
     const double part = static_cast<double>(counter - s.counter) / static_cast<double>(next.counter - s.counter);
     return static_cast<double>(s.framesEnd - s.frames) + s.frames * std::min(1.0, part);
   }
-  const MixStamp& oldest = at(lib.stampCount - held);  // `counter` is older than every stamp held
-  return static_cast<double>(oldest.framesEnd - oldest.frames);
+  return -1.0;  // `counter` is older than every stamp held
 }
 
 }  // namespace VantorGL::audio

@@ -147,7 +147,8 @@ int64_t DeviceFramesHanded();
 // (platform::AudioCounterNow), fractional. Once a callback has returned after
 // `counter` the value lies on the line between the callbacks around it and
 // `settled` is set; before that it is extrapolated from the latest callback at
-// the device's measured pace, never past what was handed.
+// the device's measured pace, never past what was handed. -1 (settled) for a
+// moment older than the callbacks kept (the last 3 s or so).
 double DeviceFramesPlayed(int64_t counter, bool* settled = nullptr);
 // Frames a second the device consumes, measured over its latest callbacks
 // (the last 0.7 s or so); the mixing rate until a few callbacks have run.
