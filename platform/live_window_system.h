@@ -1,8 +1,8 @@
 #pragma once
 // LiveWindowSystem: the ordinary SDL window system (an SdlWindowSystem of its
-// own does the work) for programs that show the production live beside it and
-// steer it while it plays (the preview). Behind the same IWindowSystem the
-// shell uses, it adds
+// own does the work, on a real display only, as the production's) for programs
+// that show the production live beside it and steer it while it plays (the
+// preview). Behind the same IWindowSystem the shell uses, it adds
 //   - a key filter: key messages go to the owner first, and those it takes
 //     never reach the application;
 //   - every key press lasts at least one frame: a key released before the
@@ -73,7 +73,7 @@ class LiveWindowSystem : public IWindowSystem {
   void DisableScreenSaver() override;
 
  private:
-  SdlWindowSystem display_;
+  SdlWindowSystem display_{true};
   std::set<MessageParam> downSinceFrame_;  // keys pressed since the last frame
   std::deque<Message> releases_;           // releases held back until a frame was made
   std::set<WindowHandle> fullscreen_;  // windows made as full-screen popups

@@ -126,6 +126,19 @@ class PreviewEndToEnd : public ::testing::Test {
     return false;
   }
 
+  // The window's picture once it shows `expected`, or after 3 s: the line
+  // that a seek is on screen comes right after the swap, which the X server
+  // may not have carried out yet.
+  Rgb PictureOnceItIs(const Rgb& expected) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    Rgb shown = GrabWindow(windowId);
+    while (!(shown == expected) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      shown = GrabWindow(windowId);
+    }
+    return shown;
+  }
+
   // Escape ends the preview with status 0; what it wrote.
   std::string Quit() {
     Keys("Escape");
@@ -162,17 +175,17 @@ TEST_F(PreviewEndToEnd, SeeksAndStepsLandOnTheCapturesPictures) {
   StartPreview({"--from", "0:13.4", "--paused"});
   Keys("shift+Left");
   ASSERT_TRUE(WaitForLine("seek to 0:03.400 (frame 204), held", 1)) << preview.Stderr();
-  Rgb shown = GrabWindow(windowId);
+  Rgb shown = PictureOnceItIs(captured(204));
   EXPECT_TRUE(shown == captured(204)) << "frame 204: " << Describe(shown, captured(204));
 
   Keys("bracketright bracketright bracketright bracketright bracketright bracketright bracketright");
   ASSERT_TRUE(WaitForLine("(frame 211), held", 1)) << preview.Stderr();
-  shown = GrabWindow(windowId);
+  shown = PictureOnceItIs(captured(211));
   EXPECT_TRUE(shown == captured(211)) << "frame 211: " << Describe(shown, captured(211));
 
   Keys("bracketleft");
   ASSERT_TRUE(WaitForLine("seek to 0:03.500 (frame 210), held", 1)) << preview.Stderr();
-  shown = GrabWindow(windowId);
+  shown = PictureOnceItIs(captured(210));
   EXPECT_TRUE(shown == captured(210)) << "frame 210: " << Describe(shown, captured(210));
   Quit();
 }

@@ -1,0 +1,91 @@
+// The preview's pieces that need no display: the frame grid its seeks land on
+// (the capture's frames, whatever the rounding of their times) and the file
+// watch under its reloading (the ways editors save a file).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "makers/frame_steps.h"
+#include "makers/preview_options.h"
+#include "platform/file_watch.h"
+#include "tests/support/process.h"
+
+namespace {
+
+using VantorGL::preview::FrameGrid;
+
+// A frame's time is the counter the capture's frame reads; the grid finds the
+// frame again from it, and a moment between two frames lies after the one and
+// before the other, at rates that divide a second evenly and at ones that do not.
+TEST(PreviewFrameGrid, FindsEachCaptureFrameFromItsTime) {
+  for (int fps : {60, 24, 7, 240}) {
+    const FrameGrid grid{fps, 0, 50 * fps};
+    for (int64_t k = 0; k < grid.endFrame; ++k) {
+      const int64_t us = grid.ShowUs(k);
+      if (k > 0) {
+        ASSERT_EQ(us, VantorGL::CounterAtTick(k - 1, fps)) << fps << " fps, frame " << k;
+      }
+      ASSERT_EQ(grid.FrameAtOrAfter(us), k) << fps << " fps, frame " << k;
+      ASSERT_EQ(grid.FrameAtOrBefore(us), k) << fps << " fps, frame " << k;
+      const int64_t between = (us + grid.ShowUs(k + 1)) / 2;
+      ASSERT_EQ(grid.FrameAtOrAfter(between), k + 1) << fps << " fps, after frame " << k;
+      ASSERT_EQ(grid.FrameAtOrBefore(between), k) << fps << " fps, after frame " << k;
+    }
+    EXPECT_EQ(grid.Clamp(-3), 0);
+    EXPECT_EQ(grid.Clamp(grid.endFrame), grid.endFrame - 1);
+  }
+}
+
+std::vector<VantorGL::platform::FileWatch::Change> PollFor(VantorGL::platform::FileWatch& watch, size_t atLeast) {
+  std::vector<VantorGL::platform::FileWatch::Change> all;
+  for (int i = 0; i < 100 && all.size() < atLeast; ++i) {
+    for (auto& c : watch.Poll()) all.push_back(c);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  for (auto& c : watch.Poll()) all.push_back(c);
+  return all;
+}
+
+bool CompleteChangeOf(const std::vector<VantorGL::platform::FileWatch::Change>& changes, const std::string& path) {
+  for (const auto& c : changes)
+    if (c.path == path && c.complete) return true;
+  return false;
+}
+
+// Written in place, renamed over, removed and made again: each ends in a
+// complete change of the followed file under the name it was followed by;
+// other files in the same directory are nobody's business.
+TEST(PreviewFileWatch, SeesEachWayAFileIsSaved) {
+  const vantor_test::WorkDir dir = vantor_test::WorkDir::Empty();
+  const std::string followed = dir.File("slide.png");
+  const std::string other = dir.File("other.png");
+  std::ofstream(followed) << "first";
+  VantorGL::platform::FileWatch watch;
+  ASSERT_TRUE(watch.ok()) << watch.error();
+  ASSERT_TRUE(watch.Add(followed));
+  ASSERT_FALSE(watch.Add(dir.File("no/such/dir/file.png")));
+  EXPECT_TRUE(watch.Poll().empty());
+
+  std::ofstream(other) << "unrelated";
+  std::ofstream(followed) << "in place";
+  auto changes = PollFor(watch, 1);
+  EXPECT_TRUE(CompleteChangeOf(changes, followed));
+  for (const auto& c : changes) EXPECT_EQ(c.path, followed);
+
+  std::ofstream(dir.File("slide.png.tmp")) << "renamed over";
+  ASSERT_EQ(std::rename(dir.File("slide.png.tmp").c_str(), followed.c_str()), 0);
+  EXPECT_TRUE(CompleteChangeOf(PollFor(watch, 1), followed));
+
+  ASSERT_EQ(unlink(followed.c_str()), 0);
+  EXPECT_TRUE(PollFor(watch, 0).empty()) << "a removal alone is no new version";
+  std::ofstream(followed) << "made again";
+  EXPECT_TRUE(CompleteChangeOf(PollFor(watch, 1), followed));
+}
+
+}  // namespace
