@@ -418,7 +418,7 @@ bool ChannelSnapshot(Handle h, Snapshot* out) {
 }
 
 namespace {
-// Frames a second over the stamps held; 0 with too few of them. Under the device lock.
+// Frames a second over the latest kPaceStamps callbacks; 0 with too few of them. Under the device lock.
 double MeasuredPace(const Library& lib) {
   const int64_t held = std::min<int64_t>(lib.stampCount, kPaceStamps);
   if (held < 8) return 0.0;
