@@ -46,6 +46,11 @@ void cDemoScene::Draw() {
   if (startDraws || !slideDraws) slideScene.ForgetPicture();
 }
 
+void cDemoScene::ForgetPicture() {
+  startScene.ForgetPicture();
+  slideScene.ForgetPicture();
+}
+
 bool cDemoScene::PictureUnchanged() {
   return !DrawsThisFrame(startScene) && DrawsThisFrame(slideScene) && slideScene.PictureUnchanged();
 }

@@ -17,6 +17,7 @@ class cDemoScene : public cSceneSystem {
   void Draw() override;
   // Only the slide scene can tell: unchanged when it alone draws, now and in the last Draw.
   bool PictureUnchanged() override;
+  void ForgetPicture() override;
 
   cResources registry;
   cStartScene startScene;

@@ -50,6 +50,11 @@ class cSceneSystem {
   // scene that cannot tell answers false. The frame loop never asks: programs
   // that make frames of the show ask, to reuse a picture instead of drawing it.
   virtual bool PictureUnchanged() { return false; }
+  // What the scene keeps of its last picture is not trusted: the next Draw
+  // draws it afresh. Its owner calls this when something the picture is made
+  // from changed where the scene cannot see it (a window or context made
+  // again, an asset loaded again, the clocks set from outside).
+  virtual void ForgetPicture() {}
 
   void SetTimeWindow(std::string_view startText, std::string_view endText);
 

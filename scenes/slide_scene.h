@@ -7,7 +7,8 @@
 // The target is drawn again only when something its picture is made from has
 // changed since it was last drawn: the background frame, the slide, the
 // projection and viewport (a resize, a re-opened window), or when its owner says
-// to forget it (a target or context made again, another scene's GL state). The
+// to forget it (a target or context made again, another scene's GL state, a
+// texture loaded again). The
 // window pass runs every frame: the back buffer is undefined after a swap.
 #include <epoxy/gl.h>
 
@@ -33,7 +34,7 @@ class cSlideScene : public cSceneSystem {
   bool PictureUnchanged() override;
 
   // The next Draw draws the target again, whatever it holds.
-  void ForgetPicture() { pictureDrawn_ = false; }
+  void ForgetPicture() override { pictureDrawn_ = false; }
 
   // Background and slide, drawn into the current framebuffer.
   void DrawPicture();

@@ -12,7 +12,7 @@ TAV05::~TAV05() { font.DeleteFontLists(); }
 
 // What is drawn next goes into a window (and perhaps a context) made again: the
 // slide scene's target is drawn afresh rather than trusted.
-void TAV05::OnBeforeRelease() { demo.slideScene.ForgetPicture(); }
+void TAV05::OnBeforeRelease() { demo.ForgetPicture(); }
 
 void TAV05::ApplyProductionSettings() {
   nearPlane = 0.1f;
