@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "makers/frame_steps.h"
+#include "makers/show_frames.h"
 #include "platform/audio_device.h"
 
 namespace VantorGL::preview {
 namespace {
-constexpr double kUsPerSecond = static_cast<double>(kCounterFrequency);
+constexpr double kUsPerSecond = static_cast<double>(capture::kCounterFrequency);
 constexpr size_t kMaxPending = 256;
 }  // namespace
 

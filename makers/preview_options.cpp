@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "makers/frame_steps.h"
+#include "makers/show_frames.h"
 
 namespace VantorGL::preview {
 namespace {
@@ -26,17 +26,18 @@ std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\
 
 }  // namespace
 
-int64_t FrameGrid::ShowUs(int64_t frame) const { return frame * kCounterFrequency / fps; }
+// What the clock reads when frame k's Update runs: frame k - 1's Tick.
+int64_t FrameGrid::ShowUs(int64_t frame) const { return capture::FrameCounter(frame - 1, fps); }
 
 int64_t FrameGrid::FrameAtOrAfter(int64_t us) const {
   if (us <= 0) return 0;
-  return (us * fps + kCounterFrequency - 1) / kCounterFrequency;
+  return (us * fps + capture::kCounterFrequency - 1) / capture::kCounterFrequency;
 }
 
 // ShowUs rounds down, so a frame's own time is up to 1 us short of k / fps.
 int64_t FrameGrid::FrameAtOrBefore(int64_t us) const {
   if (us < 0) return 0;
-  return (us + 1) * fps / kCounterFrequency;
+  return (us + 1) * fps / capture::kCounterFrequency;
 }
 
 int64_t FrameGrid::Clamp(int64_t frame) const { return std::clamp<int64_t>(frame, 0, std::max<int64_t>(endFrame - 1, 0)); }

@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "makers/frame_steps.h"
 #include "makers/preview_clock.h"
 #include "makers/preview_overlay.h"
 #include "makers/preview_reload.h"
+#include "makers/show_frames.h"
 #include "platform/clock.h"
 #include "platform/live_window_system.h"
 #include "shell/debug_system.h"
@@ -41,14 +41,16 @@ std::string Ms(double ms) {
   return text;
 }
 
-// The production, told after its own initialisation that it is the preview's.
-class PreviewApplication : public TAV05 {
+// The production with the chosen scene, as the capture plays it; the session
+// takes over once it is initialised.
+class PreviewApplication : public capture::ShowApplication {
  public:
-  PreviewApplication(platform::IWindowSystem* windowSystem, std::function<void()> afterInitialise)
-      : TAV05(windowSystem), afterInitialise_(std::move(afterInitialise)) {}
+  PreviewApplication(platform::IWindowSystem* windowSystem, capture::Scene scene,
+                     std::function<void()> afterInitialise)
+      : ShowApplication(windowSystem, scene), afterInitialise_(std::move(afterInitialise)) {}
 
   bool Initialise() override {
-    const bool result = TAV05::Initialise();
+    const bool result = ShowApplication::Initialise();
     afterInitialise_();
     return result;
   }
@@ -79,13 +81,12 @@ class Session {
   FrameGrid grid_;
   platform::LiveWindowSystem windowSystem_;
   std::unique_ptr<PreviewApplication> app_;
-  ShowReplay replay_;
   MusicClock clock_;
   AssetWatch assets_;
   Overlay overlay_;
   bool watching_ = false;
-  bool replaying_ = false;
-  int64_t virtualCounter_ = 0;  // the counter while the state is rebuilt
+  bool standing_ = false;
+  int64_t virtualCounter_ = 0;  // the counter while the show is stood at a frame
   bool loopStarted_ = false;
   bool shift_ = false;
   std::optional<int64_t> parkedFrame_;  // held on this frame of the grid
@@ -94,7 +95,7 @@ class Session {
 
   struct SeekReport {
     std::string where;
-    double rebuildMs = 0;
+    double standMs = 0;
     Clock::time_point start;
     int swaps = 0;
   };
@@ -102,10 +103,8 @@ class Session {
 };
 
 void Session::OnShowStart() {
-  SelectScene(*app_, options_.scene);
   // The preview holds the scene's last frame at its end; the show itself must not end.
   app_->demo.windowEndMs = INT32_MAX;
-  replay_.Keep(*app_);
   clock_.Start(app_->demo.registry.music.stream, grid_.originMs);
   std::string error;
   watching_ = assets_.Start(app_->demo.registry, &error);
@@ -123,17 +122,17 @@ void Session::OnShowStart() {
 void Session::Seek(int64_t frame, bool play) {
   frame = grid_.Clamp(frame);
   const Clock::time_point start = Clock::now();
-  clock_.Pause();  // silence while the state is rebuilt
-  replaying_ = true;
-  replay_.Rebuild(*app_, frame, grid_.fps, [this](int64_t counter) { virtualCounter_ = counter; });
-  replaying_ = false;
-  const double rebuildMs = MsSince(start);
+  clock_.Pause();  // silence while the state is set
+  standing_ = true;
+  app_->StandAt(frame, grid_.fps, [this](int64_t counter) { virtualCounter_ = counter; });
+  standing_ = false;
+  const double standMs = MsSince(start);
   clock_.Place(grid_.ShowUs(frame), play);
   parkedFrame_ = play ? std::nullopt : std::optional<int64_t>(frame);
   atEnd_ = false;
   seekReport_ = SeekReport{MusicTime(grid_.ShowUs(frame)) + " (frame " + std::to_string(frame) + ")" +
                                (play ? ", playing" : ", held"),
-                           rebuildMs, start, 0};
+                           standMs, start, 0};
 }
 
 void Session::SeekBy(int64_t deltaUs) {
@@ -177,7 +176,7 @@ bool Session::OnKey(const Message& message) {
       return true;
     case VK_LEFT:
     case VK_RIGHT:
-      if (down) SeekBy((message.wParam == VK_LEFT ? -1 : 1) * (shift_ ? 10 : 1) * kCounterFrequency);
+      if (down) SeekBy((message.wParam == VK_LEFT ? -1 : 1) * (shift_ ? 10 : 1) * capture::kCounterFrequency);
       return true;
     case VK_HOME:
       if (down) Seek(0, clock_.playing());
@@ -203,6 +202,9 @@ void Session::ReloadChanged() {
       Say(due.name + ": " + due.file + " " + error + "; the version loaded before stays in use");
       continue;
     }
+    // The slide scene keeps its picture while the slide and the background
+    // frame stay; a new version of either must show on the next frame.
+    app_->ForgetPicture();
     // From the file's last write where the file system says; else from when the change was read.
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -220,7 +222,7 @@ void Session::ReloadChanged() {
 void Session::BeforeFrame() {
   loopStarted_ = true;
   if (seekReport_ && seekReport_->swaps > 0) {
-    Say("seek to " + seekReport_->where + ": state rebuilt in " + Ms(seekReport_->rebuildMs) + ", on screen after " +
+    Say("seek to " + seekReport_->where + ": show stood there in " + Ms(seekReport_->standMs) + ", on screen after " +
         Ms(MsSince(seekReport_->start)));
     seekReport_.reset();
   }
@@ -262,12 +264,13 @@ void Session::BeforeSwap() {
 }
 
 int Session::Run() {
-  // The show's clock: the music as the device plays it; while a seek rebuilds
-  // the state, the capture's frame steps.
-  platform::SetClockSource([this] { return replaying_ ? virtualCounter_ : clock_.Read(); }, kCounterFrequency);
+  // The show's clock: the music as the device plays it; while a seek stands
+  // the show at a frame, the capture's frame steps.
+  platform::SetClockSource([this] { return standing_ ? virtualCounter_ : clock_.Read(); },
+                           capture::kCounterFrequency);
   cDebugSystem::Instance().Open("debug.log");
 
-  app_ = std::make_unique<PreviewApplication>(&windowSystem_, [this] { OnShowStart(); });
+  app_ = std::make_unique<PreviewApplication>(&windowSystem_, options_.scene, [this] { OnShowStart(); });
   app_->ApplyProductionSettings();
   app_->fullscreen = false;
   app_->width = options_.width;

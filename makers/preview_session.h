@@ -3,7 +3,7 @@
 // ordinary window on a LiveWindowSystem, its clock the music as the sound
 // device plays it (makers/preview_clock.h), steered by keys that never reach
 // it: pause, seek and step land on the capture's frames because the show's
-// state is rebuilt there the way a capture reaches it (makers/frame_steps.h).
+// show is stood there where a capture's frames leave it (makers/show_frames.h).
 // Changed asset files are loaded again between frames
 // (makers/preview_reload.h), and a line of text can be laid over the picture
 // (makers/preview_overlay.h).

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "makers/capture_options.h"
 #include "makers/capture_output.h"
@@ -177,6 +178,74 @@ TEST(CaptureFrames, SlideStateAtAFrameIsWhatTheScenesOwnUpdatesMadeOfTheFramesBe
       EXPECT_EQ(steps, frames / 7);
     } else if (fps == 7) {
       EXPECT_EQ(steps, frames - 1);
+    }
+  }
+  VantorGL::platform::ResetClockSource();
+  VantorGL::cTimer::Instance() = VantorGL::cTimer();
+  VantorGL::cSlideScene::frameClockMs = 0;
+}
+
+// The show's clocks without its data or GL: the scenes' windows as the
+// production's initialisation sets them, then the scene chosen.
+class BareShow : public ShowApplication {
+ public:
+  explicit BareShow(Scene scene) : ShowApplication(nullptr, scene) {
+    demo.slideScene.SetTimeWindow("0:00.0", "1:00.0");
+    demo.startScene.SetTimeWindow("1:00.0", "1:30.0");
+    demo.windowEndMs = 47000;
+    ChooseScene();
+  }
+};
+
+// Every field that making frames changes, as text.
+std::string StateOf(const BareShow& show) {
+  const VantorGL::cTimer& t = VantorGL::cTimer::Instance();
+  std::string out = "timer " + std::to_string(t.counter) + " " + std::to_string(t.startMs) + " " +
+                    std::to_string(t.deltaMs) + " " + std::to_string(t.nowMs) + " " + std::to_string(t.lastMs) +
+                    " " + std::to_string(t.sinceStartMs);
+  auto clock = [&out](const char* name, const VantorGL::cSceneSystem& s) {
+    out += std::string("; ") + name + " " + std::to_string(s.firstFrame) + " " + std::to_string(s.originMs) + " " +
+           std::to_string(s.elapsedMs) + " " + std::to_string(s.activeMs);
+  };
+  clock("show", show.demo);
+  clock("slides", show.demo.slideScene);
+  clock("water", show.demo.startScene);
+  const VantorGL::cSlideScene& slides = show.demo.slideScene;
+  out += "; slide " + std::to_string(slides.frame) + " " + std::to_string(slides.slide) + " " +
+         std::to_string(slides.slideTimeMs) + " " + std::to_string(VantorGL::cSlideScene::frameClockMs) +
+         "; water time " + std::to_string(show.demo.startScene.sceneTimeMs);
+  return out;
+}
+
+TEST(CaptureFrames, ShowStoodAtAFrameIsWhereItsOwnFramesLeaveIt) {
+  // Each scene choice played as the capture plays it (Update, then Tick on the
+  // frame's counter); at points along the way the show is stood elsewhere and
+  // back, and must hold exactly what the frames made, then play on from there.
+  int64_t counter = 0;
+  VantorGL::platform::SetClockSource([&counter] { return counter; }, kCounterFrequency);
+  auto setCounter = [&counter](int64_t c) { counter = c; };
+  for (Scene scene : {Scene::kShow, Scene::kSlide, Scene::kStart}) {
+    for (int fps : {60, 7}) {
+      counter = 0;
+      VantorGL::cTimer::Instance() = VantorGL::cTimer();
+      VantorGL::cSlideScene::frameClockMs = 0;
+      BareShow show(scene);
+      const std::string start = StateOf(show);
+      const int64_t frames = (show.demo.windowEndMs - show.demo.windowStartMs) * fps / 1000;
+      for (int64_t k = 0; k <= frames; ++k) {
+        if (k % 101 == 3 || k == frames) {
+          const std::string played = StateOf(show);
+          show.StandAt(k / 3, fps, setCounter);
+          show.StandAt(k, fps, setCounter);
+          ASSERT_EQ(StateOf(show), played) << SceneName(scene) << " at " << fps << " frames/s, frame " << k;
+        }
+        if (k == frames) break;
+        counter = FrameCounter(k, fps);
+        show.Update();
+        VantorGL::cTimer::Instance().Tick();
+      }
+      show.StandAt(0, fps, setCounter);
+      EXPECT_EQ(StateOf(show), start) << SceneName(scene);
     }
   }
   VantorGL::platform::ResetClockSource();
