@@ -1,5 +1,6 @@
 #include "makers/capture_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -151,35 +152,27 @@ Exit status: 0 done; 64 bad command line; 69 ffmpeg missing (Debian package
 )";
 }
 
-ParseResult ParseOptions(const std::vector<std::string>& args) {
-  ParseResult result;
-  Options& o = result.options;
-  auto fail = [&result](std::string text) {
-    result.error = std::move(text);
-    return result;
+std::string ReadCommandLine(const std::vector<std::string>& args, const std::vector<std::string>& flags,
+                            const std::vector<std::string>& valued, Options& o, const TakeOption& take) {
+  auto named = [](const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
   };
-
-  std::optional<std::string> fromText, toText;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::optional<std::string> value;
-    if (name.rfind("--", 0) != 0) return fail("unexpected argument " + Quoted(name) + " (options start with --)");
+    if (name.rfind("--", 0) != 0) return "unexpected argument " + Quoted(name) + " (options start with --)";
     if (const size_t eq = name.find('='); eq != std::string::npos) {
       value = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    if (name == "--help") {
-      if (value) return fail("--help takes no value");
-      result.help = true;
+    if (named(flags, name)) {
+      if (value) return name + " takes no value";
+      if (std::string error = take(name, ""); !error.empty()) return error;
       continue;
     }
-    static const char* const kWithValue[] = {"--fps", "--size", "--scene", "--from", "--to",
-                                             "--frames", "--out", "--sheet"};
-    bool known = false;
-    for (const char* n : kWithValue) known = known || name == n;
-    if (!known) return fail("unknown option " + Quoted(name));
+    if (!named(valued, name)) return "unknown option " + Quoted(name);
     if (!value) {
-      if (i + 1 >= args.size()) return fail(name + " needs a value");
+      if (i + 1 >= args.size()) return name + " needs a value";
       value = args[++i];
     }
     const std::string& v = *value;
@@ -187,59 +180,77 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     if (name == "--fps") {
       const auto fps = ReadWhole(v);
       if (!fps || *fps < 1 || *fps > kMaxFps)
-        return fail("--fps: expected a whole number of frames per second from 1 to " + std::to_string(kMaxFps) +
-                    ", got " + Quoted(v));
+        return "--fps: expected a whole number of frames per second from 1 to " + std::to_string(kMaxFps) +
+               ", got " + Quoted(v);
       o.fps = static_cast<int>(*fps);
     } else if (name == "--size") {
       const size_t x = v.find_first_of("xX");
       const auto w = x == std::string::npos ? std::nullopt : ReadWhole(std::string_view(v).substr(0, x));
       const auto h = x == std::string::npos ? std::nullopt : ReadWhole(std::string_view(v).substr(x + 1));
-      if (!w || !h) return fail("--size: expected WIDTHxHEIGHT in pixels, like 1280x720, got " + Quoted(v));
+      if (!w || !h) return "--size: expected WIDTHxHEIGHT in pixels, like 1280x720, got " + Quoted(v);
       if (*w < kMinSide || *h < kMinSide || *w > kMaxSide || *h > kMaxSide)
-        return fail("--size: each side must be from " + std::to_string(kMinSide) + " to " +
-                    std::to_string(kMaxSide) + " pixels, got " + Quoted(v));
+        return "--size: each side must be from " + std::to_string(kMinSide) + " to " + std::to_string(kMaxSide) +
+               " pixels, got " + Quoted(v);
       o.width = static_cast<int>(*w);
       o.height = static_cast<int>(*h);
     } else if (name == "--scene") {
       if (v == "show") o.scene = Scene::kShow;
       else if (v == "slide") o.scene = Scene::kSlide;
       else if (v == "start") o.scene = Scene::kStart;
-      else return fail("--scene: expected show, slide or start, got " + Quoted(v));
+      else return "--scene: expected show, slide or start, got " + Quoted(v);
     } else if (name == "--from" || name == "--to") {
-      if (!ReadMusicTime(v))
-        return fail(name + ": expected a music time like 0:12.5 (minutes:seconds.tenths), got " + Quoted(v));
-      (name == "--from" ? fromText : toText) = v;
-    } else if (v.empty()) {
-      return fail(name + " needs a non-empty value");
-    } else if (name == "--frames") {
-      o.framesDir = v;
-    } else if (name == "--out") {
-      if (!VideoFormatFor(v)) return fail("--out: the video's name must end in .mp4 (or .mkv, .mov), got " + Quoted(v));
-      o.outFile = v;
-    } else if (name == "--sheet") {
-      if (!EndsWith(v, ".png")) return fail("--sheet: the contact sheet's name must end in .png, got " + Quoted(v));
-      o.sheetFile = v;
+      const std::optional<int32_t> ms = ReadMusicTime(v);
+      if (!ms) return name + ": expected a music time like 0:12.5 (minutes:seconds.tenths), got " + Quoted(v);
+      (name == "--from" ? o.fromMs : o.toMs) = ms;
+    } else if (std::string error = take(name, v); !error.empty()) {
+      return error;
     }
   }
-  if (result.help) return result;
+  return "";
+}
 
-  if (o.framesDir.empty() && o.outFile.empty() && o.sheetFile.empty())
-    return fail("nothing to write: give --out FILE.mp4, --frames DIR and/or --sheet FILE.png");
-
+std::string CheckTimes(const Options& o) {
   const SceneWindow window = WindowOf(o.scene);
   const std::string range = FormatMusicTime(window.startMs) + " to " + FormatMusicTime(window.endMs);
-  if (fromText) o.fromMs = ReadMusicTime(*fromText);
-  if (toText) o.toMs = ReadMusicTime(*toText);
   const int32_t from = o.fromMs.value_or(window.startMs);
   const int32_t to = o.toMs.value_or(window.endMs);
   if (from < window.startMs || from >= window.endMs)
-    return fail("--from " + *fromText + " lies outside the " + SceneName(o.scene) + " scene's window, " + range);
+    return "--from " + FormatMusicTime(from) + " lies outside the " + SceneName(o.scene) + " scene's window, " + range;
   if (to <= window.startMs || to > window.endMs)
-    return fail("--to " + *toText + " lies outside the " + SceneName(o.scene) + " scene's window, " + range);
-  if (from >= to) return fail("--from " + FormatMusicTime(from) + " must come before --to " + FormatMusicTime(to));
+    return "--to " + FormatMusicTime(to) + " lies outside the " + SceneName(o.scene) + " scene's window, " + range;
+  if (from >= to) return "--from " + FormatMusicTime(from) + " must come before --to " + FormatMusicTime(to);
   if (PlanFrames(o).count() < 1)
-    return fail("no frame lies between " + FormatMusicTime(from) + " and " + FormatMusicTime(to) + " at " +
-                std::to_string(o.fps) + " frames per second");
+    return "no frame lies between " + FormatMusicTime(from) + " and " + FormatMusicTime(to) + " at " +
+           std::to_string(o.fps) + " frames per second";
+  return "";
+}
+
+ParseResult ParseOptions(const std::vector<std::string>& args) {
+  ParseResult result;
+  Options& o = result.options;
+  result.error = ReadCommandLine(
+      args, {"--help"}, {"--fps", "--size", "--scene", "--from", "--to", "--frames", "--out", "--sheet"}, o,
+      [&](const std::string& name, const std::string& v) -> std::string {
+        if (name == "--help") {
+          result.help = true;
+        } else if (v.empty()) {
+          return name + " needs a non-empty value";
+        } else if (name == "--frames") {
+          o.framesDir = v;
+        } else if (name == "--out") {
+          if (!VideoFormatFor(v)) return "--out: the video's name must end in .mp4 (or .mkv, .mov), got " + Quoted(v);
+          o.outFile = v;
+        } else if (name == "--sheet") {
+          if (!EndsWith(v, ".png")) return "--sheet: the contact sheet's name must end in .png, got " + Quoted(v);
+          o.sheetFile = v;
+        }
+        return "";
+      });
+  if (!result.error.empty() || result.help) return result;
+  if (o.framesDir.empty() && o.outFile.empty() && o.sheetFile.empty())
+    result.error = "nothing to write: give --out FILE.mp4, --frames DIR and/or --sheet FILE.png";
+  else
+    result.error = CheckTimes(o);
   return result;
 }
 

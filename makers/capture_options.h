@@ -8,6 +8,7 @@
 // slide scene or the water scene); music time is that window's start plus the
 // show time.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,21 @@ ParseResult ParseOptions(const std::vector<std::string>& args);
 
 // The --help text.
 std::string UsageText();
+
+// The command line as the makers' programs read it: "--name value" or
+// "--name=value", a repeated option taking its last value. Names in `flags`
+// take no value, names in `valued` one. --fps, --size, --scene, --from and
+// --to, where `valued` names them, are read into `o` here; every other name
+// goes to `take` with its value ("" for a flag), which returns an error text
+// or "" when it took it. The first error text, or "" for a good command line.
+// --from and --to are checked against the scene's window by CheckTimes.
+using TakeOption = std::function<std::string(const std::string& name, const std::string& value)>;
+std::string ReadCommandLine(const std::vector<std::string>& args, const std::vector<std::string>& flags,
+                            const std::vector<std::string>& valued, Options& o, const TakeOption& take);
+// Whether --from and --to (the scene's start and end where not given) lie in
+// the scene's window, in order, with a frame between them: an error text, or
+// "" when they do.
+std::string CheckTimes(const Options& o);
 
 // "m:ss.d" (minutes, two digits of seconds below 60, a point, one digit) as
 // milliseconds; nothing for any other text.

@@ -14,13 +14,10 @@
 
 namespace VantorGL::preview {
 
-struct Options {
-  capture::Scene scene = capture::Scene::kShow;
-  int fps = 60;  // the grid; the capture's default
-  int width = 1280;
-  int height = 720;
-  std::optional<int32_t> fromMs;  // music time; default: the scene's start
-  bool paused = false;            // start held at --from
+// The capture's scene, size, --from and --fps (here the frame grid), read
+// alike; no outputs and no --to.
+struct Options : capture::Options {
+  bool paused = false;  // start held at --from
 };
 
 struct ParseResult {
