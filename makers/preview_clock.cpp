@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <vector>
 
 #include "makers/show_frames.h"
 #include "platform/audio_device.h"
@@ -101,6 +103,15 @@ int64_t MusicClock::HeldUs() const {
   return static_cast<int64_t>(std::floor(UsAt(stopFrame_)));
 }
 
+double MusicClock::OffsetStats::Quantile(double q) const {
+  if (ms.empty()) return 0.0;
+  std::vector<float> sorted = ms;
+  const double rank = std::clamp(q, 0.0, 1.0) * static_cast<double>(sorted.size() - 1);
+  const auto at = sorted.begin() + static_cast<std::ptrdiff_t>(rank);
+  std::nth_element(sorted.begin(), at, sorted.end());
+  return *at;
+}
+
 void MusicClock::SettleOffsets() {
   while (!pending_.empty()) {
     bool settled = false;
@@ -119,6 +130,7 @@ void MusicClock::SettleOffsets() {
     stats_.minMs = std::min(stats_.minMs, offset);
     stats_.maxMs = std::max(stats_.maxMs, offset);
     stats_.sumMs += offset;
+    stats_.ms.push_back(static_cast<float>(offset));
     ++stats_.count;
   }
 }

@@ -21,6 +21,7 @@
 #include <deque>
 #include <limits>
 #include <optional>
+#include <vector>
 
 #include "shell/audio_library.h"
 
@@ -57,6 +58,9 @@ class MusicClock {
   struct OffsetStats {
     int64_t count = 0;
     double minMs = 0, maxMs = 0, sumMs = 0;
+    std::vector<float> ms;  // every offset, in the order taken
+    // The offset that a share `q` (0..1) of them lie at or below; 0 without any.
+    double Quantile(double q) const;
   };
   const OffsetStats& offsets() const { return stats_; }
   bool deviceless() const { return deviceless_; }
