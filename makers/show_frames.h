@@ -13,8 +13,10 @@
 //     which can be stood at any frame without playing the frames before it
 //     (StandAt), so that the next frame drawn is the one a capture draws there.
 // Nothing in the production knows it is played here: the clock comes through
-// platform/clock.h, the window through the window system, and the scenes are
-// only asked, never told.
+// platform/clock.h, the window through the window system; the scenes are asked
+// whether their picture changed, told through ForgetPicture (as F1's re-open
+// tells them) when something it is made from changed behind their back, and
+// stood at a frame through the fields their own Updates write.
 // Main thread; the GL context current wherever GL is involved.
 #include <cstdint>
 #include <functional>
