@@ -25,6 +25,7 @@
 
 #include "tests/support/image_files.h"
 #include "tests/support/process.h"
+#include "tests/support/x_windows.h"
 #include "tests/support/xvfb.h"
 
 namespace {
@@ -55,7 +56,7 @@ struct Preview {
     return !window.empty();
   }
   bool Keys(const std::string& keys) {
-    return Shell("xdotool windowfocus --sync " + window + " key --delay 60 " + keys) == 0;
+    return FocusAndSendKeys(window, keys, 60);
   }
   int Count(const std::string& text) const {
     const std::string err = program.Stderr();

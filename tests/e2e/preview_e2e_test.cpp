@@ -24,11 +24,8 @@
 #include "shell/mp3_decoder.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process.h"
+#include "tests/support/x_windows.h"
 #include "tests/support/xvfb.h"
-
-// Last: Xlib defines names (None, Status, Bool) that the headers above use.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 using namespace vantor_test;
 
@@ -45,31 +42,14 @@ struct Rgb {
   bool operator==(const Rgb& o) const { return width == o.width && height == o.height && px == o.px; }
 };
 
-// The window's picture now, read from the X server in this process.
-Rgb GrabWindow(const std::string& windowId) {
+// The window's picture now.
+Rgb GrabRgb(const std::string& windowId) {
+  const VantorGL::TextureImage picture = GrabWindow(windowId);
   Rgb out;
-  Display* display = XOpenDisplay(nullptr);
-  if (!display) return out;
-  const Window window = std::stoul(windowId);
-  XWindowAttributes attributes;
-  if (XGetWindowAttributes(display, window, &attributes)) {
-    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
-    if (image) {
-      out.width = image->width;
-      out.height = image->height;
-      out.px.resize(static_cast<size_t>(out.width) * out.height * 3);
-      for (int y = 0; y < out.height; ++y)
-        for (int x = 0; x < out.width; ++x) {
-          const unsigned long p = XGetPixel(image, x, y);
-          uint8_t* d = &out.px[(static_cast<size_t>(y) * out.width + x) * 3];
-          d[0] = static_cast<uint8_t>((p & image->red_mask) >> 16);
-          d[1] = static_cast<uint8_t>((p & image->green_mask) >> 8);
-          d[2] = static_cast<uint8_t>(p & image->blue_mask);
-        }
-      XDestroyImage(image);
-    }
-  }
-  XCloseDisplay(display);
+  out.width = picture.width;
+  out.height = picture.height;
+  for (size_t i = 0; i + 2 < picture.pixels.size(); i += picture.channels)
+    out.px.insert(out.px.end(), &picture.pixels[i], &picture.pixels[i] + 3);
   return out;
 }
 
@@ -110,7 +90,7 @@ class PreviewEndToEnd : public ::testing::Test {
 
   // Keys (xdotool names) to the preview's window, which takes them only once focused.
   void Keys(const std::string& keys) {
-    ASSERT_EQ(Shell("xdotool windowfocus --sync " + windowId + " key --delay 40 " + keys), 0);
+    ASSERT_TRUE(FocusAndSendKeys(windowId, keys, 40));
   }
 
   // Waits until standard error holds `count` lines containing `text`.
@@ -131,10 +111,10 @@ class PreviewEndToEnd : public ::testing::Test {
   // may not have carried out yet.
   Rgb PictureOnceItIs(const Rgb& expected) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    Rgb shown = GrabWindow(windowId);
+    Rgb shown = GrabRgb(windowId);
     while (!(shown == expected) && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      shown = GrabWindow(windowId);
+      shown = GrabRgb(windowId);
     }
     return shown;
   }
@@ -223,17 +203,17 @@ TEST_F(PreviewEndToEnd, PauseHoldsThePictureAndTheMusicOnAFastDevice) {
   Keys("space");
   ASSERT_TRUE(WaitForLine("paused at ", 1)) << preview.Stderr();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const Rgb held = GrabWindow(windowId);
+  const Rgb held = GrabRgb(windowId);
   const size_t pausedFrom = ReadText(dir.File("sound.raw")).size();
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  const Rgb later = GrabWindow(windowId);
+  const Rgb later = GrabRgb(windowId);
   EXPECT_TRUE(held == later) << Describe(held, later);
   const size_t pausedTo = ReadText(dir.File("sound.raw")).size();
   ASSERT_GT(pausedTo, pausedFrom + 8 * 1024) << "the device stopped running";
   Keys("space");
   ASSERT_TRUE(WaitForLine("playing from ", 1)) << preview.Stderr();
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  EXPECT_FALSE(GrabWindow(windowId) == later) << "the picture did not move on after the pause";
+  EXPECT_FALSE(GrabRgb(windowId) == later) << "the picture did not move on after the pause";
   const std::string err = Quit();
 
   std::smatch m;
@@ -289,14 +269,14 @@ TEST_F(PreviewEndToEnd, ChangedFilesAreLoadedAgainAndBrokenOnesKeepTheOld) {
   const std::string slideFile = dir.File(slide->fileName);
 
   StartPreview({"--from", "0:13.0", "--paused"});
-  const Rgb before = GrabWindow(windowId);
+  const Rgb before = GrabRgb(windowId);
 
   RgbaPicture red(1024, 768);
   red.Fill(0, 0, 1024, 768, 255, 0, 0);
   WriteBytes(slideFile, EncodePng(red));
   ASSERT_TRUE(WaitForLine("reloaded Slide20 from ", 1, 5000)) << preview.Stderr();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const Rgb after = GrabWindow(windowId);
+  const Rgb after = GrabRgb(windowId);
   ASSERT_FALSE(after == before);
   const uint8_t* centre = after.at(after.width / 2, after.height / 2);
   EXPECT_GT(centre[0], 200);
@@ -312,7 +292,7 @@ TEST_F(PreviewEndToEnd, ChangedFilesAreLoadedAgainAndBrokenOnesKeepTheOld) {
   WriteBytes(dir.File("Data/Shaders/test.geom"), {'n', 'o', 't', ' ', 'G', 'L', 'S', 'L', '\n'});
   ASSERT_TRUE(WaitForLine("GeometryStage: ", 1, 5000)) << preview.Stderr();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_TRUE(GrabWindow(windowId) == after) << "the slide changed although its new file is broken";
+  EXPECT_TRUE(GrabRgb(windowId) == after) << "the slide changed although its new file is broken";
 
   const std::string err = Quit();
   EXPECT_NE(err.find("Slide20: " + slide->fileName +
