@@ -24,7 +24,10 @@ status=0
 # libraries keep until exit is not ours: tests/sanitizer/lsan.supp names them. A
 # sanitizer's report ends a program with status 86, which no test expects.
 echo "== all layers with sanitizers"
+# -O1 with line tables only: half the compile time of -O2 -g, and the reports
+# still name file and line.
 CC=gcc CXX=g++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_SANITIZE=ON \
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
   -DVANTOR_WERROR=ON -DVANTOR_UNIT_ONLY=OFF -DVANTOR_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$JOBS"
 (cd build-asan &&
