@@ -5,6 +5,6 @@
 // allocated would count as leaked) nor name their frames to suppress them.
 //
 // The definition interposes the C library's for the whole process. It is not
-// declared through <dlfcn.h>, whose declaration carries an exception
-// specification that a definition would have to repeat.
+// declared through <dlfcn.h>, whose declaration carries a noexcept clause
+// (`__THROW`) that a definition would have to repeat.
 extern "C" int dlclose(void*) { return 0; }
