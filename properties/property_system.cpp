@@ -362,7 +362,10 @@ std::string UnreadableFileCause(const std::string& path) {
   if (fs::path(path).is_absolute()) return path + ": not found";
   std::string cause = path + " not found in the working directory";
   const fs::path here = fs::current_path(ec);
-  if (!ec) cause += " " + here.string();
+  if (!ec) {
+    cause += ' ';
+    cause += here.string();
+  }
   cause += ": the program reads its data from the directory it is started in";
   const fs::path program = fs::read_symlink("/proc/self/exe", ec);
   if (!ec && fs::exists(program.parent_path() / path, ec))

@@ -28,8 +28,11 @@ ProgramResult RunIn(const WorkDir& dir, std::vector<std::pair<std::string, std::
 
 // A display number no server listens on.
 std::string UnusedDisplay() {
-  for (int n = 917;; ++n)
-    if (!std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) return ":" + std::to_string(n);
+  for (int n = 917;; ++n) {
+    std::string display = ":";
+    display += std::to_string(n);
+    if (!std::filesystem::exists("/tmp/.X11-unix/X" + display.substr(1))) return display;
+  }
 }
 
 }  // namespace
