@@ -37,7 +37,13 @@ WorkDir WorkDir::CopyOf(const std::string& tree) {
   return dir;
 }
 
-WorkDir WorkDir::CopyOfStage() { return CopyOf(VANTOR_STAGE_DIR); }
+WorkDir WorkDir::CopyOfStage() {
+  WorkDir dir = CopyOf(VANTOR_STAGE_DIR);
+  // A run by hand in the stage leaves its log there; a test must start from none.
+  std::error_code ec;
+  if (!dir.path_.empty()) fs::remove(dir.File("debug.log"), ec);
+  return dir;
+}
 
 WorkDir::~WorkDir() {
   if (path_.empty() || std::getenv("VANTOR_KEEP_WORKDIR")) return;

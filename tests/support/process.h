@@ -31,8 +31,9 @@ class WorkDir {
  public:
   // An empty directory.
   static WorkDir Empty();
-  // A copy of the stage (the build's runnable tree, VANTOR_STAGE_DIR); empty if
-  // there is no stage yet.
+  // A copy of the stage (the build's runnable tree, VANTOR_STAGE_DIR) without
+  // the debug.log a run by hand may have left there; empty if there is no stage
+  // yet.
   static WorkDir CopyOfStage();
   // A copy of any directory tree.
   static WorkDir CopyOf(const std::string& tree);
