@@ -56,7 +56,7 @@
 #include "platform/message_box.h"
 #include "resources/texture_images.h"
 #include "shell/debug_system.h"
-#include "shell/production.h"
+#include "production.h"
 #include "shell/timer.h"
 #include "shell/window_messages.h"
 #include "tests/support/process.h"

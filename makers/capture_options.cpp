@@ -71,22 +71,57 @@ std::optional<std::string> VideoFormatFor(std::string_view path) {
   return std::nullopt;
 }
 
-SceneWindow WindowOf(Scene scene) {
-  switch (scene) {
-    case Scene::kShow: return {0, 47000};
-    case Scene::kSlide: return {0, 60000};
-    case Scene::kStart: return {60000, 90000};
-  }
-  return {};
+SceneWindow WindowOf(const Options& options) {
+  if (options.scene >= options.scenes.size()) return {};
+  const ShowScene& scene = options.scenes[options.scene];
+  return {scene.startMs, scene.endMs};
 }
 
-const char* SceneName(Scene scene) {
-  switch (scene) {
-    case Scene::kShow: return "show";
-    case Scene::kSlide: return "slide";
-    case Scene::kStart: return "start";
+std::string SceneName(const Options& options) {
+  return options.scene < options.scenes.size() ? options.scenes[options.scene].name : "";
+}
+
+std::string WrapText(std::string_view text, size_t width, size_t indent, std::string_view first) {
+  std::string out;
+  std::string line(first);
+  bool empty = true;  // no word on the line yet
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t end = std::min(text.find(' ', pos), text.size());
+    const std::string_view word = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (word.empty()) continue;
+    if (!empty && line.size() + 1 + word.size() > width) {
+      out += line;
+      out += '\n';
+      line.assign(indent, ' ');
+      empty = true;
+    }
+    if (!empty) line += ' ';
+    line += word;
+    empty = false;
   }
-  return "";
+  return out + line;
+}
+
+std::string SceneLines(const std::vector<ShowScene>& scenes) {
+  size_t widest = 0;
+  for (const ShowScene& s : scenes) widest = std::max(widest, s.name.size());
+  std::string lines;
+  for (size_t i = 0; i < scenes.size(); ++i) {
+    const ShowScene& s = scenes[i];
+    lines += "                        ";
+    lines += s.name;
+    lines.append(widest + 2 - s.name.size(), ' ');
+    lines += s.description;
+    lines += ", ";
+    lines += FormatMusicTime(s.startMs);
+    lines += " to ";
+    lines += FormatMusicTime(s.endMs);
+    if (i == 0) lines += " (default)";
+    lines += '\n';
+  }
+  return lines;
 }
 
 int32_t FramePlan::MusicTimeMs(int64_t k) const { return originMs + ShowTimeMs(k); }
@@ -99,7 +134,7 @@ int64_t FramePlan::SheetCells() const { return count() > 0 ? CeilDiv(count(), fp
 int64_t FramePlan::SheetFrame(int64_t cell) const { return firstFrame + cell * fps; }
 
 FramePlan PlanFrames(const Options& options) {
-  const SceneWindow window = WindowOf(options.scene);
+  const SceneWindow window = WindowOf(options);
   FramePlan plan;
   plan.fps = options.fps;
   plan.originMs = window.startMs;
@@ -111,15 +146,15 @@ FramePlan PlanFrames(const Options& options) {
   return plan;
 }
 
-std::string UsageText() {
-  return R"(Usage: tessaly-capture [options]
-
-Plays the show off screen on a virtual clock and writes what it shows: PNG
-frames, a video with the show's music, and/or a contact sheet. Run it from the
-directory that holds the show's data (the stage, beside tessaly). It needs no
-display: with one it draws into a hidden window, without one off screen (SDL's
-"offscreen" driver); the pictures are the same. The same command always gives
-the same frames.
+std::string UsageText(const std::string& show, const std::vector<ShowScene>& scenes) {
+  const std::string program = show + "-capture";
+  return "Usage: " + program + " [options]\n\n" +
+         WrapText("Plays the show off screen on a virtual clock and writes what it shows: PNG frames, a video "
+                  "with the show's music, and/or a contact sheet. Run it from the directory that holds the "
+                  "show's data (the stage, beside " + show + "). It needs no display: with one it draws into a "
+                  "hidden window, without one off screen (SDL's \"offscreen\" driver); the pictures are the "
+                  "same. The same command always gives the same frames.", 79) +
+         R"(
 
 Outputs (at least one):
   --out FILE.mp4      a video (H.264 and AAC through the ffmpeg program; .mkv
@@ -132,10 +167,8 @@ Options:
   --fps N             frames per second, 1 to 240 (default 60)
   --size WxH          picture size in pixels, 16 to 8192 a side (default 1280x720)
   --scene NAME        what to play:
-                        show   the production, 0:00.0 to 0:47.0 (default)
-                        slide  the slide scene over its whole window, 0:00.0 to 1:00.0
-                        start  the water scene alone over its window, 1:00.0 to 1:30.0
-  --from TIME         music time of the first frame kept, like 0:12.5
+)" + SceneLines(scenes) +
+         R"(  --from TIME         music time of the first frame kept, like 0:12.5
                       (minutes:seconds.tenths; default: the scene's start)
   --to TIME           music time where the capture ends (not included;
                       default: the scene's end)
@@ -194,10 +227,17 @@ std::string ReadCommandLine(const std::vector<std::string>& args, const std::vec
       o.width = static_cast<int>(*w);
       o.height = static_cast<int>(*h);
     } else if (name == "--scene") {
-      if (v == "show") o.scene = Scene::kShow;
-      else if (v == "slide") o.scene = Scene::kSlide;
-      else if (v == "start") o.scene = Scene::kStart;
-      else return "--scene: expected show, slide or start, got " + Quoted(v);
+      size_t i = 0;
+      while (i < o.scenes.size() && o.scenes[i].name != v) ++i;
+      if (i == o.scenes.size()) {
+        std::string names;
+        for (size_t k = 0; k < o.scenes.size(); ++k) {
+          if (k > 0) names += k + 1 == o.scenes.size() ? " or " : ", ";
+          names += o.scenes[k].name;
+        }
+        return "--scene: expected " + names + ", got " + Quoted(v);
+      }
+      o.scene = i;
     } else if (name == "--from" || name == "--to") {
       const std::optional<int32_t> ms = ReadMusicTime(v);
       if (!ms) return name + ": expected a music time like 0:12.5 (minutes:seconds.tenths), got " + Quoted(v);
@@ -210,14 +250,14 @@ std::string ReadCommandLine(const std::vector<std::string>& args, const std::vec
 }
 
 std::string CheckTimes(const Options& o) {
-  const SceneWindow window = WindowOf(o.scene);
+  const SceneWindow window = WindowOf(o);
   const std::string range = FormatMusicTime(window.startMs) + " to " + FormatMusicTime(window.endMs);
   const int32_t from = o.fromMs.value_or(window.startMs);
   const int32_t to = o.toMs.value_or(window.endMs);
   if (from < window.startMs || from >= window.endMs)
-    return "--from " + FormatMusicTime(from) + " lies outside the " + SceneName(o.scene) + " scene's window, " + range;
+    return "--from " + FormatMusicTime(from) + " lies outside the " + SceneName(o) + " scene's window, " + range;
   if (to <= window.startMs || to > window.endMs)
-    return "--to " + FormatMusicTime(to) + " lies outside the " + SceneName(o.scene) + " scene's window, " + range;
+    return "--to " + FormatMusicTime(to) + " lies outside the " + SceneName(o) + " scene's window, " + range;
   if (from >= to) return "--from " + FormatMusicTime(from) + " must come before --to " + FormatMusicTime(to);
   if (PlanFrames(o).count() < 1)
     return "no frame lies between " + FormatMusicTime(from) + " and " + FormatMusicTime(to) + " at " +
@@ -225,9 +265,10 @@ std::string CheckTimes(const Options& o) {
   return "";
 }
 
-ParseResult ParseOptions(const std::vector<std::string>& args) {
+ParseResult ParseOptions(const std::vector<std::string>& args, const std::vector<ShowScene>& scenes) {
   ParseResult result;
   Options& o = result.options;
+  o.scenes = scenes;
   result.error = ReadCommandLine(
       args, {"--help"}, {"--fps", "--size", "--scene", "--from", "--to", "--frames", "--out", "--sheet"}, o,
       [&](const std::string& name, const std::string& v) -> std::string {

@@ -4,9 +4,9 @@
 // (what a valid option is, which frames a capture makes) are checked on their own.
 //
 // Time: frame k of a capture at F frames per second is made at show time
-// k * 1000 / F ms after the start of the selected scene's window (the show, the
-// slide scene or the water scene); music time is that window's start plus the
-// show time.
+// k * 1000 / F ms after the start of the selected scene's window (one of the
+// scenes the show offers, makers/show.h); music time is that window's start plus
+// the show time.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,16 +14,13 @@
 #include <string_view>
 #include <vector>
 
+#include "makers/show.h"
+
 namespace VantorGL::capture {
 
-enum class Scene {
-  kShow,   // the production as it plays: 0:00.0 to 0:47.0
-  kSlide,  // the slide scene over its whole window: 0:00.0 to 1:00.0
-  kStart,  // the water scene alone over its window: 1:00.0 to 1:30.0
-};
-
 struct Options {
-  Scene scene = Scene::kShow;
+  std::vector<ShowScene> scenes;  // what the show offers (IShow::Scenes)
+  size_t scene = 0;               // the one played: the first, the whole show, by default
   int fps = 60;
   int width = 1280;
   int height = 720;
@@ -40,12 +37,21 @@ struct ParseResult {
   std::string error;  // empty when the command line is good
 };
 
-// Reads the arguments after the program name. "--name value" and
-// "--name=value" are both accepted; a repeated option takes its last value.
-ParseResult ParseOptions(const std::vector<std::string>& args);
+// Reads the arguments after the program name, for a show offering `scenes`.
+// "--name value" and "--name=value" are both accepted; a repeated option takes
+// its last value.
+ParseResult ParseOptions(const std::vector<std::string>& args, const std::vector<ShowScene>& scenes);
 
-// The --help text.
-std::string UsageText();
+// The --help text of the show `show`'s capture program.
+std::string UsageText(const std::string& show, const std::vector<ShowScene>& scenes);
+
+// `text` broken between words into lines of at most `width` characters, the
+// first line starting with `first`, every other one indented by `indent`
+// spaces (a paragraph or an item of --help).
+std::string WrapText(std::string_view text, size_t width, size_t indent = 0, std::string_view first = "");
+// The lines of --help that list `scenes` under "--scene NAME", each with its
+// window; the first is the default.
+std::string SceneLines(const std::vector<ShowScene>& scenes);
 
 // The command line as the makers' programs read it: "--name value" or
 // "--name=value", a repeated option taking its last value. Names in `flags`
@@ -72,13 +78,13 @@ std::string FormatMusicTime(int32_t ms);
 // "show.mp4"); nothing for an extension it is not offered for.
 std::optional<std::string> VideoFormatFor(std::string_view path);
 
-// The window of a scene in music time.
+// The window of the chosen scene in music time, and its name.
 struct SceneWindow {
   int32_t startMs = 0;
   int32_t endMs = 0;
 };
-SceneWindow WindowOf(Scene scene);
-const char* SceneName(Scene scene);
+SceneWindow WindowOf(const Options& options);
+std::string SceneName(const Options& options);
 
 // Which frames a capture makes and which it keeps.
 struct FramePlan {

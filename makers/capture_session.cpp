@@ -11,20 +11,17 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "platform/offscreen_window_system.h"
-#include "resources/resources.h"
 #include "makers/capture_output.h"
 #include "makers/capture_progress.h"
 #include "makers/capture_writer.h"
 #include "makers/show_frames.h"
 #include "shell/debug_system.h"
 #include "shell/file_paths.h"
-#include "shell/production.h"
 
 namespace VantorGL::capture {
 namespace {
 
-constexpr const char* kProgram = "tessaly-capture";
+std::string g_program = "capture";  // the show's capture program, for messages
 
 volatile sig_atomic_t g_stopSignal = 0;
 
@@ -47,7 +44,7 @@ void InstallSignalHandlers() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
+void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", g_program.c_str(), text.c_str()); }
 
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -85,10 +82,11 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 }  // namespace
 
-int RunCapture(const Options& options) {
+int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSystem& windowSystem) {
+  g_program = show.Name() + "-capture";
   const FramePlan plan = PlanFrames(options);
   const std::string from = FormatMusicTime(plan.MusicTimeMs(plan.firstFrame));
-  const std::string to = FormatMusicTime(options.toMs.value_or(WindowOf(options.scene).endMs));
+  const std::string to = FormatMusicTime(options.toMs.value_or(WindowOf(options).endMs));
 
   // Everything that can be checked before the show loads.
   std::string ffmpeg;
@@ -120,9 +118,11 @@ int RunCapture(const Options& options) {
   }
   std::string music;
   if (!options.outFile.empty()) {
-    music = ResolvePath(cResources::kMusicFile);
-    if (access(music.c_str(), R_OK) != 0) {
-      Say(std::string("no ") + cResources::kMusicFile + " here: the video will be silent");
+    const std::string musicFile = show.MusicFile();
+    music = musicFile.empty() ? "" : ResolvePath(musicFile);
+    if (music.empty() || access(music.c_str(), R_OK) != 0) {
+      Say(musicFile.empty() ? "the show has no music: the video will be silent"
+                            : "no " + musicFile + " here: the video will be silent");
       music.clear();
     }
   }
@@ -138,20 +138,20 @@ int RunCapture(const Options& options) {
   platform::SetClockSource([&counter] { return counter; }, kCounterFrequency);
 
   cDebugSystem::Instance().Open("debug.log");
-  cDebugSystem::Instance().Log("capture", std::string(SceneName(options.scene)) + " " + from + " to " + to + ", " +
+  cDebugSystem::Instance().Log("capture", SceneName(options) + " " + from + " to " + to + ", " +
                                               std::to_string(options.width) + "x" +
                                               std::to_string(options.height) + " at " +
                                               std::to_string(options.fps) + " frames per second");
 
-  platform::OffscreenWindowSystem windowSystem;
   // Frames are read from the back buffer before the swap; showing them in the
   // hidden window would only cost time.
   windowSystem.swapBuffers = false;
-  auto application = std::make_unique<ShowApplication>(&windowSystem, options.scene);
-  application->ApplyProductionSettings();
-  application->width = options.width;
-  application->height = options.height;
-  g_application = application.get();
+  cWindowsSystem& application = show.Application();
+  show.ApplyPlayerSettings();
+  application.width = options.width;
+  application.height = options.height;
+  show.afterInitialise = [&show, &options] { show.ChooseScene(options.scene); };
+  g_application = &application;
 
   VideoEncoder video;
   if (!options.outFile.empty()) {
@@ -202,7 +202,7 @@ int RunCapture(const Options& options) {
     counter = FrameCounter(made, options.fps);
     // A frame known to show the last drawn picture is not drawn: before the
     // first kept frame nothing is wanted of it, after it that picture is at hand.
-    application->reuseUnchanged = made < plan.firstFrame || lastDrawn != nullptr;
+    show.reuseUnchanged = made < plan.firstFrame || lastDrawn != nullptr;
     frameStart = Clock::now();
   };
 
@@ -210,11 +210,11 @@ int RunCapture(const Options& options) {
     if (!loopStarted) return;  // the loading screen's swap
     const int64_t frame = made++;
     const bool keep = frame >= plan.firstFrame && frame < plan.endFrame && failure == 0;
-    if (application->drawn) lastDrawn = nullptr;
+    if (show.drawn) lastDrawn = nullptr;
     if (keep) {
       if (kept == 0) firstKept = frameStart;
       Clock::time_point drawn = Clock::now(), read = drawn;
-      if (application->drawn) {
+      if (show.drawn) {
         glFinish();
         drawn = Clock::now();
         lastDrawn = ReadBackBuffer(options.width, options.height);
@@ -230,7 +230,7 @@ int RunCapture(const Options& options) {
     progress.Update(made);
   };
 
-  RunApplication(*application);
+  RunApplication(application);
   progress.Finish();
   windowSystem.beforeFrame = nullptr;
   windowSystem.beforeSwap = nullptr;
@@ -288,7 +288,7 @@ int RunCapture(const Options& options) {
   if (!options.outFile.empty()) written += "\n  video: " + options.outFile;
   if (!options.framesDir.empty()) written += "\n  frames: " + options.framesDir + "/" + FrameDirectory::FileName(plan.firstFrame) + " ...";
   if (!options.sheetFile.empty()) written += "\n  contact sheet: " + options.sheetFile;
-  Say(std::to_string(kept) + (kept == 1 ? " frame" : " frames") + " of the " + SceneName(options.scene) + ", " + from + " to " + to + ", " + size +
+  Say(std::to_string(kept) + (kept == 1 ? " frame" : " frames") + " of the " + SceneName(options) + ", " + from + " to " + to + ", " + size +
       " at " + std::to_string(options.fps) + " frames per second" + written);
   // From the start of the first kept frame until every output is complete.
   const double span = Seconds(done - firstKept);

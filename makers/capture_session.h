@@ -1,6 +1,6 @@
 #pragma once
-// One capture: the production (the same code the player runs, through
-// ShowApplication) in a hidden window of the chosen size on an
+// One capture: a show (the same code its player runs, through IShow in
+// makers/show.h) in a hidden window of the chosen size on an
 // OffscreenWindowSystem, its clock driven one frame step at a time, every kept
 // frame handed to the outputs (PNG frames, ffmpeg, contact sheet).
 //
@@ -19,9 +19,12 @@
 // Messages go to standard error; the result is the program's exit status.
 // Call once per process, from the main thread.
 #include "makers/capture_options.h"
+#include "makers/show.h"
+#include "platform/offscreen_window_system.h"
 
 namespace VantorGL::capture {
 
-int RunCapture(const Options& options);
+// `show` was made on `windowSystem` (CreateShow); both are the caller's.
+int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSystem& windowSystem);
 
 }  // namespace VantorGL::capture

@@ -39,26 +39,25 @@ std::string FormatMusicTimeUs(int64_t us) {
   return text;
 }
 
-std::string UsageText() {
-  return R"(Usage: tessaly-preview [options]
-
-Plays the show in a window with its music, for the people who make it: pause,
-seek and step through it, see where it is, and see a changed slide, texture,
-model or geometry stage at once without a restart. Run it from the directory
-that holds the show's data (the stage, beside tessaly).
-
-The show's clock follows the music as the sound device plays it. A seek, a step
-and the start land on a frame of tessaly-capture at the same --fps: the picture
-there is the capture's, pixel for pixel, and the music plays from that moment.
-At the end of the scene's window the preview holds its last frame.
+std::string UsageText(const std::string& show, const std::vector<ShowScene>& scenes, const ShowWords& words) {
+  using capture::WrapText;
+  return "Usage: " + show + "-preview [options]\n\n" +
+         WrapText("Plays the show in a window with its music, for the people who make it: pause, seek and step "
+                  "through it, see where it is, and see a changed " + words.changed +
+                  " at once without a restart. Run it from the directory that holds the show's data (the stage, "
+                  "beside " + show + ").", 79) +
+         "\n\n" +
+         WrapText("The show's clock follows the music as the sound device plays it. A seek, a step and the start "
+                  "land on a frame of " + show + "-capture at the same --fps: the picture there is the "
+                  "capture's, pixel for pixel, and the music plays from that moment. At the end of the scene's "
+                  "window the preview holds its last frame.", 79) +
+         R"(
 
 Options:
   --size WxH          window size in pixels, 16 to 8192 a side (default 1280x720)
   --scene NAME        what to play:
-                        show   the production, 0:00.0 to 0:47.0 (default)
-                        slide  the slide scene over its whole window, 0:00.0 to 1:00.0
-                        start  the water scene alone over its window, 1:00.0 to 1:30.0
-  --from TIME         music time to start at, like 0:12.5 (minutes:seconds.tenths;
+)" + capture::SceneLines(scenes) +
+         R"(  --from TIME         music time to start at, like 0:12.5 (minutes:seconds.tenths;
                       default: the scene's start)
   --fps N             the frame grid seeks land on, 1 to 240: the capture's --fps
                       (default 60)
@@ -70,23 +69,26 @@ Keys:
   Left, Right         seek 1 s back or forward; with Shift, 10 s
   Home                back to the start
   [ and ]             one frame back or forward while paused
-  Tab                 one line over the picture: music time, frame rate, slide
-                      and background frame, the clock's offset from the music
+)" + WrapText("one line over the picture: music time, frame rate, " + words.where +
+                           ", the clock's offset from the music",
+                       79, 22, "  Tab                 ") +
+         R"(
   F1                  full screen on and off
   Escape              quit
 
-When a file the show uses changes on disk (a slide, a texture or background
-frame, a 3DS model, Data/Shaders/test.geom), it is loaded again and one line
-says so on standard error; a file that no longer loads leaves the old one in
-use and the line says why. Seeks, pauses and, at the end, the clock's offset
-over the whole run are reported there too.
+)" + WrapText("When a file the show uses changes on disk (" + words.files +
+                       "), it is loaded again and one line says so on standard error; a file that no longer "
+                       "loads leaves the old one in use and the line says why. Seeks, pauses and, at the end, "
+                       "the clock's offset over the whole run are reported there too.", 79) +
+         R"(
 
 Exit status: 0 done; 64 bad command line; 70 no window could be opened.
 )";
 }
 
-ParseResult ParseOptions(const std::vector<std::string>& args) {
+ParseResult ParseOptions(const std::vector<std::string>& args, const std::vector<ShowScene>& scenes) {
   ParseResult result;
+  result.options.scenes = scenes;
   result.error = capture::ReadCommandLine(args, {"--help", "--paused"}, {"--fps", "--size", "--scene", "--from"},
                                           result.options, [&result](const std::string& name, const std::string&) {
                                             (name == "--help" ? result.help : result.options.paused) = true;

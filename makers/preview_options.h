@@ -26,12 +26,14 @@ struct ParseResult {
   std::string error;  // empty when the command line is good
 };
 
-// Reads the arguments after the program name. "--name value" and
-// "--name=value" are both accepted; a repeated option takes its last value.
-ParseResult ParseOptions(const std::vector<std::string>& args);
+// Reads the arguments after the program name, for a show offering `scenes`.
+// "--name value" and "--name=value" are both accepted; a repeated option takes
+// its last value.
+ParseResult ParseOptions(const std::vector<std::string>& args, const std::vector<ShowScene>& scenes);
 
-// The --help text.
-std::string UsageText();
+// The --help text of the show `show`'s preview program, which names its scenes
+// and speaks of its assets in `words`.
+std::string UsageText(const std::string& show, const std::vector<ShowScene>& scenes, const ShowWords& words);
 
 // The grid of a scene at `fps`: frames 0 .. endFrame - 1 lie in its window.
 struct FrameGrid {

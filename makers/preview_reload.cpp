@@ -4,12 +4,12 @@
 
 namespace VantorGL::preview {
 
-bool AssetWatch::Start(const cResources& registry, std::string* error) {
+bool AssetWatch::Start(const std::vector<ReloadableAsset>& assets, std::string* error) {
   if (!watch_.ok()) {
     *error = watch_.error();
     return false;
   }
-  for (const cResources::ReloadableAsset& asset : registry.ReloadableAssets()) {
+  for (const ReloadableAsset& asset : assets) {
     // The file the loader opens: the names mix "data/" and "Data/".
     const std::string path = ResolvePath(asset.file);
     if (!watch_.Add(path)) {

@@ -1,6 +1,6 @@
 #pragma once
 // AssetWatch: which of the show's assets have a new version on disk. Follows
-// every file the registry can load again (cResources::ReloadableAssets)
+// every file the show can load again (IShow::ReloadableAssets)
 // through platform/file_watch.h and says when each is due: at once when its
 // writer closed it or renamed it into place, else once nothing has written to
 // it for kQuietMs (a writer that keeps the file open). Main thread only.
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/file_watch.h"
-#include "resources/resources.h"
+#include "makers/show.h"
 
 namespace VantorGL::preview {
 
@@ -20,14 +20,14 @@ class AssetWatch {
   static constexpr int kQuietMs = 150;
 
   struct Due {
-    std::string name;                  // the asset, for cResources::ReloadAsset
+    std::string name;                  // the asset, for IShow::ReloadAsset
     std::string file;                  // the path on disk
     Clock::time_point firstSeen;       // when its first change was read
   };
 
-  // Follows the files of `registry`'s assets. False with `error` set when
-  // inotify is missing; the preview then runs without reloading.
-  bool Start(const cResources& registry, std::string* error);
+  // Follows the files of `assets`. False with `error` set when inotify is
+  // missing; the preview then runs without reloading.
+  bool Start(const std::vector<ReloadableAsset>& assets, std::string* error);
 
   // The assets to load again now.
   std::vector<Due> TakeDue(Clock::time_point now);

@@ -16,17 +16,16 @@
 #include "platform/clock.h"
 #include "platform/live_window_system.h"
 #include "shell/debug_system.h"
-#include "shell/production.h"
 #include "shell/timer.h"
 
 namespace VantorGL::preview {
 namespace {
 
-constexpr const char* kProgram = "tessaly-preview";
+std::string g_program = "preview";  // the show's preview program, for messages and its title
 constexpr int kPausedWaitMs = 15;  // while paused, frames wait this long for a key
 
 void Say(const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+  std::fprintf(stderr, "%s: %s\n", g_program.c_str(), text.c_str());
   cDebugSystem::Instance().Log("preview", text);
 }
 
@@ -41,27 +40,11 @@ std::string Ms(double ms) {
   return text;
 }
 
-// The production with the chosen scene, as the capture plays it; the session
-// takes over once it is initialised.
-class PreviewApplication : public capture::ShowApplication {
- public:
-  PreviewApplication(platform::IWindowSystem* windowSystem, capture::Scene scene,
-                     std::function<void()> afterInitialise)
-      : ShowApplication(windowSystem, scene), afterInitialise_(std::move(afterInitialise)) {}
-
-  bool Initialise() override {
-    const bool result = ShowApplication::Initialise();
-    afterInitialise_();
-    return result;
-  }
-
- private:
-  std::function<void()> afterInitialise_;
-};
-
 class Session {
  public:
-  explicit Session(const Options& options) : options_(options), grid_(GridOf(options)) {}
+  // `show` was made on `windowSystem` (CreateShow); both are the caller's.
+  Session(const Options& options, IShow& show, platform::LiveWindowSystem& windowSystem)
+      : options_(options), grid_(GridOf(options)), windowSystem_(windowSystem), show_(show) {}
   int Run();
 
  private:
@@ -79,8 +62,8 @@ class Session {
 
   Options options_;
   FrameGrid grid_;
-  platform::LiveWindowSystem windowSystem_;
-  std::unique_ptr<PreviewApplication> app_;
+  platform::LiveWindowSystem& windowSystem_;
+  IShow& show_;
   MusicClock clock_;
   AssetWatch assets_;
   Overlay overlay_;
@@ -104,15 +87,15 @@ class Session {
 
 void Session::OnShowStart() {
   // The preview holds the scene's last frame at its end; the show itself must not end.
-  app_->demo.windowEndMs = INT32_MAX;
-  clock_.Start(app_->demo.registry.music.stream, grid_.originMs);
+  show_.RunPastTheEnd();
+  clock_.Start(show_.MusicStream(), grid_.originMs);
   std::string error;
-  watching_ = assets_.Start(app_->demo.registry, &error);
+  watching_ = assets_.Start(show_.ReloadableAssets(), &error);
   if (!watching_) Say("changed files will not be loaded again: " + error);
   if (clock_.deviceless()) Say("no sound device: the show follows the performance counter, in silence");
 
-  const capture::SceneWindow window = capture::WindowOf(options_.scene);
-  Say(std::string("the ") + capture::SceneName(options_.scene) + " from " + capture::FormatMusicTime(window.startMs) +
+  const capture::SceneWindow window = capture::WindowOf(options_);
+  Say(std::string("the ") + capture::SceneName(options_) + " from " + capture::FormatMusicTime(window.startMs) +
       " to " + capture::FormatMusicTime(window.endMs) + " in a " + std::to_string(options_.width) + "x" +
       std::to_string(options_.height) + " window; seeks land on its frames at " + std::to_string(grid_.fps) +
       " fps. Space pauses, Left/Right seek, Tab shows the clock, Escape quits");
@@ -124,7 +107,7 @@ void Session::Seek(int64_t frame, bool play) {
   const Clock::time_point start = Clock::now();
   clock_.Pause();  // silence while the state is set
   standing_ = true;
-  app_->StandAt(frame, grid_.fps, [this](int64_t counter) { virtualCounter_ = counter; });
+  show_.StandAt(frame, grid_.fps, [this](int64_t counter) { virtualCounter_ = counter; });
   standing_ = false;
   const double standMs = MsSince(start);
   clock_.Place(grid_.ShowUs(frame), play);
@@ -197,14 +180,14 @@ void Session::ReloadChanged() {
   for (const AssetWatch::Due& due : assets_.TakeDue(Clock::now())) {
     const Clock::time_point start = Clock::now();
     std::string error;
-    const bool loaded = app_->demo.registry.ReloadAsset(due.name, &error);
+    const bool loaded = show_.ReloadAsset(due.name, &error);
     if (!loaded) {
       Say(due.name + ": " + due.file + " " + error + "; the version loaded before stays in use");
       continue;
     }
-    // The slide scene keeps its picture while the slide and the background
-    // frame stay; a new version of either must show on the next frame.
-    app_->ForgetPicture();
+    // A scene may keep its picture while what it shows stays; a new version of
+    // an asset must show on the next frame.
+    show_.ForgetPicture();
     // From the file's last write where the file system says; else from when the change was read.
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -227,11 +210,11 @@ void Session::BeforeFrame() {
     seekReport_.reset();
   }
   if (watching_) ReloadChanged();
-  const int64_t endUs = (static_cast<int64_t>(capture::WindowOf(options_.scene).endMs) - grid_.originMs) * 1000;
+  const int64_t endUs = (static_cast<int64_t>(capture::WindowOf(options_).endMs) - grid_.originMs) * 1000;
   if (clock_.playing() && clock_.Peek() >= endUs) {
     Seek(grid_.endFrame - 1, false);
     atEnd_ = true;
-    Say("the end of the " + std::string(capture::SceneName(options_.scene)) + " at " + MusicTime(endUs) +
+    Say("the end of the " + capture::SceneName(options_) + " at " + MusicTime(endUs) +
         ": holding its last frame; Space plays it again");
   }
   if (!clock_.playing() && !seekReport_) windowSystem_.WaitForEvent(kPausedWaitMs);
@@ -239,11 +222,8 @@ void Session::BeforeFrame() {
 }
 
 std::string Session::OverlayLine() const {
-  const cSlideScene& slides = app_->demo.slideScene;
   char line[192];
-  std::string where = options_.scene == capture::Scene::kStart
-                          ? std::string("slide -  frame -")
-                          : "slide " + std::to_string(slides.slide) + "  frame " + std::to_string(slides.frame);
+  const std::string where = show_.Where();
   std::string offset = "--";
   if (const auto ms = clock_.lastOffsetMs()) {
     char text[32];
@@ -260,7 +240,7 @@ void Session::BeforeSwap() {
   overlay_.CountFrame();
   if (seekReport_) ++seekReport_->swaps;
   clock_.SettleOffsets();
-  if (overlay_.visible) overlay_.Draw(OverlayLine(), app_->width, app_->height);
+  if (overlay_.visible) overlay_.Draw(OverlayLine(), show_.Application().width, show_.Application().height);
 }
 
 int Session::Run() {
@@ -270,18 +250,22 @@ int Session::Run() {
                            capture::kCounterFrequency);
   cDebugSystem::Instance().Open("debug.log");
 
-  app_ = std::make_unique<PreviewApplication>(&windowSystem_, options_.scene, [this] { OnShowStart(); });
-  app_->ApplyProductionSettings();
-  app_->fullscreen = false;
-  app_->width = options_.width;
-  app_->height = options_.height;
-  app_->title = kProgram;
-  g_application = app_.get();
+  cWindowsSystem& application = show_.Application();
+  show_.ApplyPlayerSettings();
+  application.fullscreen = false;
+  application.width = options_.width;
+  application.height = options_.height;
+  application.title = g_program.c_str();  // lives as long as the program
+  show_.afterInitialise = [this] {
+    show_.ChooseScene(options_.scene);
+    OnShowStart();
+  };
+  g_application = &application;
   windowSystem_.keyFilter = [this](const Message& m) { return OnKey(m); };
   windowSystem_.beforeFrame = [this] { BeforeFrame(); };
   windowSystem_.beforeSwap = [this] { BeforeSwap(); };
 
-  RunApplication(*app_);
+  RunApplication(application);
   windowSystem_.keyFilter = nullptr;
   windowSystem_.beforeFrame = nullptr;
   windowSystem_.beforeSwap = nullptr;
@@ -311,8 +295,9 @@ int Session::Run() {
 
 }  // namespace
 
-int RunPreview(const Options& options) {
-  Session session(options);
+int RunPreview(const Options& options, IShow& show, platform::LiveWindowSystem& windowSystem) {
+  g_program = show.Name() + "-preview";
+  Session session(options, show, windowSystem);
   return session.Run();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
-// One preview: the production (a TAV05, the same code the player runs) in an
-// ordinary window on a LiveWindowSystem, its clock the music as the sound
-// device plays it (makers/preview_clock.h), steered by keys that never reach
-// it: pause, seek and step land on the capture's frames because the show's
-// show is stood there where a capture's frames leave it (makers/show_frames.h).
+// One preview: a show (the same code its player runs, through IShow in
+// makers/show.h) in an ordinary window on a LiveWindowSystem, its clock the
+// music as the sound device plays it (makers/preview_clock.h), steered by keys
+// that never reach it: pause, seek and step land on the capture's frames
+// because the show is stood where a capture's frames leave it (IShow::StandAt).
 // Changed asset files are loaded again between frames
 // (makers/preview_reload.h), and a line of text can be laid over the picture
 // (makers/preview_overlay.h).
@@ -11,9 +11,12 @@
 // Messages go to standard error; the result is the program's exit status.
 // Call once per process, from the main thread.
 #include "makers/preview_options.h"
+#include "makers/show.h"
+#include "platform/live_window_system.h"
 
 namespace VantorGL::preview {
 
-int RunPreview(const Options& options);
+// `show` was made on `windowSystem` (CreateShow); both are the caller's.
+int RunPreview(const Options& options, IShow& show, platform::LiveWindowSystem& windowSystem);
 
 }  // namespace VantorGL::preview

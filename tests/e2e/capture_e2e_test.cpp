@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "resources/texture_images.h"
-#include "scenes/slide_schedule.h"
+#include "slide_schedule.h"
 #include "shell/file_paths.h"
 #include "tests/support/process.h"
 #include "tests/support/xvfb.h"

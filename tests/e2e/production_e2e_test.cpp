@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "resources/texture_images.h"
-#include "scenes/slide_schedule.h"
+#include "slide_schedule.h"
 #include "shell/file_paths.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/message_boxes.h"

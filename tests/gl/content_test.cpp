@@ -21,10 +21,10 @@
 #include "resources/texture_system.h"
 #include "scenedata/ase_loader.h"
 #include "scenedata/model_3ds.h"
-#include "scenes/slide_schedule.h"
+#include "slide_schedule.h"
 #include "shell/mp3_decoder.h"
 #include "tests/support/gl_fixture.h"
-#include "tools/content/cue_sheet.h"
+#include "content/cue_sheet.h"
 
 using namespace VantorGL;
 namespace fs = std::filesystem;
@@ -259,9 +259,9 @@ std::map<std::string, std::vector<uint8_t>> TreeOf(const fs::path& root) {
 }
 
 TEST(ContentTool, TwoRunsWriteTheSameBytesAsTheStage) {
-  const fs::path tool = fs::path(VANTOR_BINARY_DIR) / "tools/content/vantor_content";
+  const fs::path tool = fs::path(VANTOR_BINARY_DIR) / "shows/tessaly/content/tessaly-content";
   ASSERT_TRUE(fs::exists(tool));
-  const fs::path base = fs::temp_directory_path() / ("vantor_content_" + std::to_string(getpid()));
+  const fs::path base = fs::temp_directory_path() / ("tessaly_content_" + std::to_string(getpid()));
   std::string args = " --font '" + (kStage / "Data/General/c_font.ttf").string() + "'";
   const fs::path geom = fs::path(VANTOR_SOURCE_DIR) / "data/Shaders/test.geom";
   if (fs::exists(geom)) args += " --geom '" + geom.string() + "'";

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "scenes/demo_scene.h"
+#include "demo_scene.h"
 #include "shell/audio_library.h"
 #include "shell/timer.h"
 #include "tests/support/gl_fixture.h"

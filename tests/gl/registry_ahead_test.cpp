@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "resources/resources.h"
+#include "registry.h"
 #include "tests/support/gl_fixture.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/process.h"

@@ -15,6 +15,7 @@
 
 #include "makers/show_frames.h"
 #include "platform/clock.h"
+#include "tessaly_show.h"
 #include "platform/offscreen_window_system.h"
 #include "shell/debug_system.h"
 
@@ -22,18 +23,18 @@ using namespace VantorGL;
 
 namespace {
 
-class ProbeApplication : public capture::ShowApplication {
+class ProbeApplication : public TessalyShow {
  public:
-  using ShowApplication::ShowApplication;
+  using TessalyShow::TessalyShow;
 
   bool Update() override {
     if (frame == f1Frame) keys[VK_F1] = true;
-    return ShowApplication::Update();
+    return TessalyShow::Update();
   }
   bool Draw() override {
     unchanged = PictureUnchanged();
     if (fresh) demo.slideScene.ForgetPicture();
-    return ShowApplication::Draw();
+    return TessalyShow::Draw();
   }
 
   int64_t frame = 0;
@@ -69,8 +70,9 @@ int main(int argc, char** argv) {
   cDebugSystem::Instance().Open("debug.log");
 
   platform::OffscreenWindowSystem windowSystem;
-  ProbeApplication app(&windowSystem, capture::Scene::kShow);
+  ProbeApplication app(&windowSystem);
   app.ApplyProductionSettings();
+  app.afterInitialise = [&app] { app.ChooseScene(TessalyShow::kShow); };
   app.width = width;
   app.height = height;
   app.f1Frame = std::atoll(argv[5]);

@@ -15,20 +15,30 @@
 #include "makers/capture_writer.h"
 #include "makers/show_frames.h"
 #include "platform/clock.h"
-#include "scenes/slide_scene.h"
+#include "slide_scene.h"
 #include "shell/timer.h"
+#include "tessaly_show.h"
 #include "tests/support/process.h"
 
 using namespace VantorGL::capture;
+using VantorGL::SlideState;
+using VantorGL::SlideStateAfter;
+using VantorGL::TessalyShow;
 
 namespace {
 
-ParseResult Parse(std::vector<std::string> args) { return ParseOptions(args); }
+// What Tessaly 2011 offers to play: the show, the slide scene over its whole
+// window, the water scene over its window.
+const std::vector<VantorGL::ShowScene> kScenes = {{"show", "the production", 0, 47000},
+                                                  {"slide", "the slide scene over its whole window", 0, 60000},
+                                                  {"start", "the water scene alone over its window", 60000, 90000}};
+
+ParseResult Parse(std::vector<std::string> args) { return ParseOptions(args, kScenes); }
 
 TEST(CaptureOptions, DefaultsCaptureTheWholeShowAt60FramesPerSecond) {
   const ParseResult r = Parse({"--out", "show.mp4"});
   ASSERT_EQ(r.error, "");
-  EXPECT_EQ(r.options.scene, Scene::kShow);
+  EXPECT_EQ(r.options.scene, TessalyShow::kShow);
   EXPECT_EQ(r.options.fps, 60);
   EXPECT_EQ(r.options.width, 1280);
   EXPECT_EQ(r.options.height, 720);
@@ -45,7 +55,7 @@ TEST(CaptureOptions, ValuesComeSeparateOrAfterAnEqualsSignAndTheLastOneCounts) {
   EXPECT_EQ(r.options.fps, 30);
   EXPECT_EQ(r.options.width, 640);
   EXPECT_EQ(r.options.height, 360);
-  EXPECT_EQ(r.options.scene, Scene::kStart);
+  EXPECT_EQ(r.options.scene, TessalyShow::kStart);
   EXPECT_EQ(r.options.fromMs, 70000);
   EXPECT_EQ(r.options.toMs, 72500);
   EXPECT_EQ(r.options.framesDir, "dir");
@@ -117,6 +127,7 @@ TEST(CaptureOptions, VideoContainersFollowTheName) {
 
 TEST(CaptureFrames, FrameKIsMadeAtKOverFpsSecondsInWholeMilliseconds) {
   Options o;
+  o.scenes = kScenes;
   o.fps = 30;
   o.fromMs = 3400;
   o.toMs = 4800;
@@ -137,7 +148,8 @@ TEST(CaptureFrames, FrameKIsMadeAtKOverFpsSecondsInWholeMilliseconds) {
 
   // The water scene counts from its own window's start.
   o = Options{};
-  o.scene = Scene::kStart;
+  o.scenes = kScenes;
+  o.scene = TessalyShow::kStart;
   o.fromMs = 70000;
   const FramePlan water = PlanFrames(o);
   EXPECT_EQ(water.originMs, 60000);
@@ -187,13 +199,13 @@ TEST(CaptureFrames, SlideStateAtAFrameIsWhatTheScenesOwnUpdatesMadeOfTheFramesBe
 
 // The show's clocks without its data or GL: the scenes' windows as the
 // production's initialisation sets them, then the scene chosen.
-class BareShow : public ShowApplication {
+class BareShow : public TessalyShow {
  public:
-  explicit BareShow(Scene scene) : ShowApplication(nullptr, scene) {
+  explicit BareShow(size_t scene) : TessalyShow(nullptr) {
     demo.slideScene.SetTimeWindow("0:00.0", "1:00.0");
     demo.startScene.SetTimeWindow("1:00.0", "1:30.0");
     demo.windowEndMs = 47000;
-    ChooseScene();
+    ChooseScene(scene);
   }
 };
 
@@ -224,7 +236,7 @@ TEST(CaptureFrames, ShowStoodAtAFrameIsWhereItsOwnFramesLeaveIt) {
   int64_t counter = 0;
   VantorGL::platform::SetClockSource([&counter] { return counter; }, kCounterFrequency);
   auto setCounter = [&counter](int64_t c) { counter = c; };
-  for (Scene scene : {Scene::kShow, Scene::kSlide, Scene::kStart}) {
+  for (size_t scene : {TessalyShow::kShow, TessalyShow::kSlide, TessalyShow::kStart}) {
     for (int fps : {60, 7}) {
       counter = 0;
       VantorGL::cTimer::Instance() = VantorGL::cTimer();
@@ -237,7 +249,7 @@ TEST(CaptureFrames, ShowStoodAtAFrameIsWhereItsOwnFramesLeaveIt) {
           const std::string played = StateOf(show);
           show.StandAt(k / 3, fps, setCounter);
           show.StandAt(k, fps, setCounter);
-          ASSERT_EQ(StateOf(show), played) << SceneName(scene) << " at " << fps << " frames/s, frame " << k;
+          ASSERT_EQ(StateOf(show), played) << kScenes[scene].name << " at " << fps << " frames/s, frame " << k;
         }
         if (k == frames) break;
         counter = FrameCounter(k, fps);
@@ -245,7 +257,7 @@ TEST(CaptureFrames, ShowStoodAtAFrameIsWhereItsOwnFramesLeaveIt) {
         VantorGL::cTimer::Instance().Tick();
       }
       show.StandAt(0, fps, setCounter);
-      EXPECT_EQ(StateOf(show), start) << SceneName(scene);
+      EXPECT_EQ(StateOf(show), start) << kScenes[scene].name;
     }
   }
   VantorGL::platform::ResetClockSource();

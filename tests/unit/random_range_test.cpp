@@ -2,7 +2,7 @@
 // thousandths, so wide ranges only reach 327.67 past their start.
 #include <gtest/gtest.h>
 
-#include "resources/resources.h"
+#include "registry.h"
 
 using VantorGL::RandomRange;
 

@@ -1,7 +1,7 @@
 // The cue sheet's bounds and the background's frame clock.
 #include <gtest/gtest.h>
 
-#include "scenes/slide_schedule.h"
+#include "slide_schedule.h"
 
 using namespace VantorGL;
 

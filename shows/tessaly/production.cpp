@@ -1,4 +1,4 @@
-#include "shell/production.h"
+#include "production.h"
 
 #include <epoxy/gl.h>
 

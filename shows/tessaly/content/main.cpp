@@ -1,7 +1,7 @@
-// vantor_content: writes the production's whole data tree, the one `tessaly`
+// tessaly-content: writes the production's whole data tree, the one `tessaly`
 // reads from its working directory, into a given folder (the build's stage).
 //
-//   vantor_content --out DIR --font FONT.ttf [--geom test.geom]
+//   tessaly-content --out DIR --font FONT.ttf [--geom test.geom]
 //
 // Every byte is a function of the inputs: no clocks, no library random
 // generators, no time stamps in any file, so two runs give identical trees.
@@ -142,11 +142,9 @@ int Run(const fs::path& out, const fs::path& font, const fs::path& geom) {
 
   WriteFile(out, "data/General/loading.jpg", MakeLoadingPicture(face));
   WriteFile(out, "Data/General/c_font.ttf", ReadAll(font));
-  if (!geom.empty() && fs::exists(geom)) {
-    WriteFile(out, "Data/Shaders/test.geom", ReadAll(geom));
-  } else {
-    std::fprintf(stderr, "vantor_content: no geometry stage given; Data/Shaders/test.geom left out\n");
-  }
+  // The geometry stage is the engine's: the build puts it into every show's
+  // stage. Given here, it is written into a tree made by hand.
+  if (!geom.empty() && fs::exists(geom)) WriteFile(out, "Data/Shaders/test.geom", ReadAll(geom));
   const auto [music, loadingTune] = tunes.get();
   WriteFile(out, "data/General/music.mp3", music);
   WriteFile(out, "data/General/loading.mp3", loadingTune);
@@ -165,13 +163,13 @@ int main(int argc, char** argv) {
     else if (key == "--geom") geom = argv[i + 1];
   }
   if (out.empty() || font.empty()) {
-    std::fprintf(stderr, "usage: vantor_content --out DIR --font FONT.ttf [--geom test.geom]\n");
+    std::fprintf(stderr, "usage: tessaly-content --out DIR --font FONT.ttf [--geom test.geom]\n");
     return 64;
   }
   try {
     return Run(out, font, geom);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "vantor_content: %s\n", e.what());
+    std::fprintf(stderr, "tessaly-content: %s\n", e.what());
     return 1;
   }
 }

@@ -1,4 +1,4 @@
-#include "resources/resources.h"
+#include "registry.h"
 
 #include <epoxy/gl.h>
 

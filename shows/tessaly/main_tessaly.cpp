@@ -1,7 +1,7 @@
 // tessaly: the production. Takes no arguments; reads its files from the working
 // directory; returns 0 (fixed failures end through ExitProgram instead).
 #include "shell/debug_system.h"
-#include "shell/production.h"
+#include "production.h"
 
 namespace {
 // The application object, for the life of the process: constructed before main

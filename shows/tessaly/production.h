@@ -8,7 +8,7 @@
 #include "resources/font.h"
 #include "resources/load_ahead.h"
 #include "resources/texture_system.h"
-#include "scenes/demo_scene.h"
+#include "demo_scene.h"
 #include "shell/music_stream.h"
 #include "shell/windows_system.h"
 

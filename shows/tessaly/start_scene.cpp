@@ -1,10 +1,10 @@
-#include "scenes/start_scene.h"
+#include "start_scene.h"
 
 #include <cmath>
 
-#include "resources/resources.h"
+#include "registry.h"
 #include "scenedata/geo_sphere.h"
-#include "scenes/slide_scene.h"
+#include "slide_scene.h"
 #include "shell/timer.h"
 
 namespace VantorGL {

@@ -1,4 +1,4 @@
-#include "scenes/slide_schedule.h"
+#include "slide_schedule.h"
 
 namespace VantorGL {
 

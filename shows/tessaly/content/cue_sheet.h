@@ -5,7 +5,7 @@
 // change.
 #include <cstdint>
 
-#include "scenes/slide_schedule.h"
+#include "slide_schedule.h"
 
 namespace content {
 

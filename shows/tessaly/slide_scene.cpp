@@ -1,9 +1,9 @@
-#include "scenes/slide_scene.h"
+#include "slide_scene.h"
 
 #include <epoxy/gl.h>
 
-#include "resources/resources.h"
-#include "scenes/slide_schedule.h"
+#include "registry.h"
+#include "slide_schedule.h"
 #include "shell/timer.h"
 
 namespace VantorGL {

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "platform/gl_extensions.h"
-#include "resources/resources.h"
+#include "registry.h"
 #include "resources/texture_images.h"
 #include "shell/file_paths.h"
 

@@ -3,10 +3,10 @@
 // starts the music together with the show clock, and each frame passes update and
 // draw on to its children by their windows: the slides from 0:00.0 to 1:00.0, the
 // water scene from 1:00.0 to 1:30.0. The application gives it 0:00.0 to 0:47.0.
-#include "resources/resources.h"
+#include "registry.h"
 #include "scenes/scene_system.h"
-#include "scenes/slide_scene.h"
-#include "scenes/start_scene.h"
+#include "slide_scene.h"
+#include "start_scene.h"
 
 namespace VantorGL {
 

@@ -1,4 +1,4 @@
-#include "scenes/demo_scene.h"
+#include "demo_scene.h"
 
 #include <epoxy/gl.h>
 

@@ -1,0 +1,39 @@
+# cmake --install: the engine for shows made outside this tree. Headers under
+# include/vantorgl (a show includes them as the engine does: "shell/timer.h"),
+# the engine's and the makers' libraries, the CMake package (find_package(VantorGL
+# CONFIG REQUIRED): the imported targets VantorGL::engine and VantorGL::makers and
+# the call vantorgl_add_show) and the geometry stage every show's stage carries.
+# The sanitizer and fuzzing builds are for this tree's tests only.
+if(VANTOR_SANITIZE OR VANTOR_FUZZ)
+  return()
+endif()
+include(CMakePackageConfigHelpers)
+
+set(VANTORGL_CMAKE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/VantorGL)
+set(VANTORGL_DATA_INSTALL_DIR ${CMAKE_INSTALL_DATADIR}/vantorgl)
+
+install(TARGETS vantorgl vantorgl_makers EXPORT VantorGLTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+foreach(dir shell scenes resources shaders properties scenedata platform makers)
+  file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.h)
+  install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vantorgl/${dir} COMPONENT dev)
+endforeach()
+install(FILES ${VANTORGL_GEOMETRY_STAGE} DESTINATION ${VANTORGL_DATA_INSTALL_DIR} COMPONENT dev)
+if(TARGET vantorgl-content)
+  install(TARGETS vantorgl-content EXPORT VantorGLTargets DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT dev)
+endif()
+
+install(EXPORT VantorGLTargets NAMESPACE VantorGL:: DESTINATION ${VANTORGL_CMAKE_INSTALL_DIR} COMPONENT dev)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/VantorGLConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/VantorGLConfig.cmake
+  INSTALL_DESTINATION ${VANTORGL_CMAKE_INSTALL_DIR}
+  PATH_VARS VANTORGL_DATA_INSTALL_DIR)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/VantorGLConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+    ${PROJECT_BINARY_DIR}/VantorGLConfig.cmake
+    ${PROJECT_BINARY_DIR}/VantorGLConfigVersion.cmake
+    ${PROJECT_SOURCE_DIR}/cmake/VantorGLDependencies.cmake
+    ${PROJECT_SOURCE_DIR}/cmake/VantorGLShow.cmake
+    ${PROJECT_SOURCE_DIR}/cmake/VantorGLCopyData.cmake
+  DESTINATION ${VANTORGL_CMAKE_INSTALL_DIR} COMPONENT dev)

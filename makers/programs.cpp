@@ -1,0 +1,52 @@
+#include "makers/programs.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "makers/capture_options.h"
+#include "makers/capture_session.h"
+#include "makers/preview_options.h"
+#include "makers/preview_session.h"
+#include "makers/show.h"
+
+namespace VantorGL {
+
+int RunCaptureProgram(int argc, char** argv, ShowFactory createShow) {
+  using namespace capture;
+  platform::OffscreenWindowSystem windowSystem;
+  const std::unique_ptr<IShow> show = createShow(&windowSystem);
+  const std::string program = show->Name() + "-capture";
+  const ParseResult parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), show->Scenes());
+  if (parsed.help) {
+    std::fputs(UsageText(show->Name(), show->Scenes()).c_str(), stdout);
+    return 0;
+  }
+  if (!parsed.error.empty()) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for the options.\n", program.c_str(), parsed.error.c_str(),
+                 program.c_str());
+    return kExitUsage;
+  }
+  return RunCapture(parsed.options, *show, windowSystem);
+}
+
+int RunPreviewProgram(int argc, char** argv, ShowFactory createShow) {
+  using namespace preview;
+  platform::LiveWindowSystem windowSystem;
+  const std::unique_ptr<IShow> show = createShow(&windowSystem);
+  const std::string program = show->Name() + "-preview";
+  const ParseResult parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), show->Scenes());
+  if (parsed.help) {
+    std::fputs(UsageText(show->Name(), show->Scenes(), show->Words()).c_str(), stdout);
+    return 0;
+  }
+  if (!parsed.error.empty()) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for the options.\n", program.c_str(), parsed.error.c_str(),
+                 program.c_str());
+    return kExitUsage;
+  }
+  return RunPreview(parsed.options, *show, windowSystem);
+}
+
+}  // namespace VantorGL
