@@ -185,10 +185,20 @@ bool cWindowsSystem::OpenWindow() {
   ws.SetFocus(window);
   ResizeViewport();
 
-  cDebugSystem::Instance().Log(
-      kSource, "window open: " + std::to_string(width) + "x" + std::to_string(height) +
-                   (fullscreen ? ", full screen" : ", windowed") +
-                   (multisampleSupported ? ", multisample format " + std::to_string(multisampleFormat) : ""));
+  std::string opened = "window open: ";
+  opened += std::to_string(width);
+  opened += "x";
+  opened += std::to_string(height);
+  opened += fullscreen ? ", full screen" : ", windowed";
+  if (multisampleSupported) {
+    // The count asked for, beside the format found: a driver may round it up.
+    opened += ", multisample format ";
+    opened += std::to_string(multisampleFormat);
+    opened += " for ";
+    opened += std::to_string(samples);
+    opened += " samples";
+  }
+  cDebugSystem::Instance().Log(kSource, opened);
   return true;
 }
 
@@ -287,6 +297,8 @@ int32_t cWindowsSystem::RunMessageLoop() {
   platform::IWindowSystem& ws = *windowSystem_;
   bool done = false;
   int64_t frames = 0;
+  // The clock as the last two frames' Updates saw it: where the show ended.
+  int32_t seenBefore = 0, seen = 0;
   Message message;
   cDebugSystem::Instance().Log(kSource, "frame loop started");
   for (;;) {
@@ -303,6 +315,8 @@ int32_t cWindowsSystem::RunMessageLoop() {
       if (keys[VK_ESCAPE]) {
         done = true;
       } else {
+        seenBefore = seen;
+        seen = cTimer::Instance().sinceStartMs;
         Update();
         cTimer::Instance().Tick();
         const bool more = Draw();
@@ -325,7 +339,14 @@ int32_t cWindowsSystem::RunMessageLoop() {
     }
 
     if (done) {
-      cDebugSystem::Instance().Log(kSource, "frame loop ended after " + std::to_string(frames) + " frames");
+      std::string ended = "frame loop ended after ";
+      ended += std::to_string(frames);
+      ended += " frames, the last two updated at ";
+      ended += std::to_string(seenBefore);
+      ended += " and ";
+      ended += std::to_string(seen);
+      ended += " ms";
+      cDebugSystem::Instance().Log(kSource, ended);
       return 0;
     }
   }

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "resources/texture_images.h"
-#include "slide_schedule.h"
 #include "shell/file_paths.h"
 #include "tests/support/process.h"
+#include "tests/support/show_facts.h"
 #include "tests/support/xvfb.h"
 
 using namespace vantor_test;
@@ -206,20 +206,7 @@ TEST_F(CaptureEndToEnd, FramesShowTheScheduledSlideAndRepeatBitForBit) {
 
   // What the show's clock reads at frame k: k * 1000 / 30 ms, whole milliseconds.
   std::map<int, int> expected;
-  int slide = 0;
-  for (int k = 0; k <= 143; ++k) {
-    slide = VantorGL::SlideForTime(k * 1000 / 30, slide);
-    if (k >= 102) expected[k] = slide;
-  }
-  // The boundaries spelled out.
-  EXPECT_EQ(expected[105], 0);  // 3500 ms
-  EXPECT_EQ(expected[106], 1);  // 3533 ms
-  EXPECT_EQ(expected[114], 1);  // 3800 ms
-  EXPECT_EQ(expected[115], 2);
-  EXPECT_EQ(expected[135], 2);  // 4500 ms
-  EXPECT_EQ(expected[136], 3);
-  EXPECT_EQ(expected[141], 3);  // 4700 ms
-  EXPECT_EQ(expected[142], 5);  // slide 4 is never shown
+  for (int k = 102; k <= 143; ++k) expected[k] = ScheduledSlide(k * 1000 / 30, -1);
 
   for (const auto& [k, want] : expected) {
     const Rgb frame = LoadPicture(dir.File("first/" + FrameName(k)));
@@ -263,12 +250,14 @@ TEST_F(CaptureEndToEnd, VideoCarriesTheFirst47SecondsOfTheMusicAndASheetOfOneFra
             0);
   std::smatch m;
   ASSERT_TRUE(std::regex_search(probe, m, std::regex(R"(codec_type=audio\|duration=([0-9.]+))"))) << probe;
-  EXPECT_NEAR(std::stod(m[1]), 47.0, 0.05) << probe;
+  // The show's length at 4 frames a second: frames 0 to 187.
+  const double seconds = kShowLengthMs / 1000.0;
+  EXPECT_NEAR(std::stod(m[1]), seconds, 0.05) << probe;
   ASSERT_TRUE(std::regex_search(
       probe, m, std::regex(R"(codec_type=video\|width=320\|height=180\|duration=([0-9.]+)\|nb_frames=(\d+))")))
       << probe;
-  EXPECT_NEAR(std::stod(m[1]), 47.0, 0.01) << probe;
-  EXPECT_EQ(std::stoi(m[2]), 188) << probe;
+  EXPECT_NEAR(std::stod(m[1]), seconds, 0.01) << probe;
+  EXPECT_EQ(std::stoi(m[2]), kShowLengthMs * 4 / 1000) << probe;
 
   // The sound is the music itself, not silence: its loudest sample against the
   // music file's first 47 s.
@@ -281,7 +270,7 @@ TEST_F(CaptureEndToEnd, VideoCarriesTheFirst47SecondsOfTheMusicAndASheetOfOneFra
     return std::regex_search(out, v, std::regex(R"(max_volume: (-?[0-9.]+) dB)")) ? std::stod(v[1]) : -999.0;
   };
   const double videoPeak = peak(dir.File("out/show.mp4"), "-map 0:a");
-  const double musicPeak = peak(dir.File("data/General/music.mp3"), "-t 47");
+  const double musicPeak = peak(dir.File("data/General/music.mp3"), "-t " + std::to_string(kShowLengthMs / 1000));
   EXPECT_GT(videoPeak, -30.0);
   EXPECT_NEAR(videoPeak, musicPeak, 1.5);
 

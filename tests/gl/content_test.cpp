@@ -21,10 +21,9 @@
 #include "resources/texture_system.h"
 #include "scenedata/ase_loader.h"
 #include "scenedata/model_3ds.h"
-#include "slide_schedule.h"
 #include "shell/mp3_decoder.h"
 #include "tests/support/gl_fixture.h"
-#include "content/cue_sheet.h"
+#include "tests/support/show_facts.h"
 
 using namespace VantorGL;
 namespace fs = std::filesystem;
@@ -186,7 +185,7 @@ TEST_F(ContentTree, EveryPictureDecodesAtItsSizeOnItsPath) {
       if (e.name.rfind("Slide", 0) == 0) {
         const int slide = std::stoi(e.name.substr(5));
         int32_t shownMs = 1000;  // slide 4 is never shown; it is a text slide
-        for (const content::Cue& cue : content::kCueSheet)
+        for (const vantor_test::ShowCue& cue : vantor_test::kShowCues)
           if (cue.slide == slide) shownMs = cue.toMs - cue.fromMs;
         if (shownMs > 200) {
           EXPECT_GT(clear, image->pixels.size() / 4 / 4);
@@ -221,8 +220,8 @@ TEST_F(ContentTree, TunesDecodeToTheirLengthWithAccentsOnTheCues) {
   EXPECT_EQ(music->frames, 52 * 44100) << "the info tag gives the exact length";
   // Every slide change is an accent: the 30 ms after it are louder than the 30 ms
   // before it.
-  for (size_t i = 1; i < content::kCueSheet.size(); ++i) {
-    const double at = content::kCueSheet[i].fromMs;
+  for (size_t i = 1; i < vantor_test::kShowCues.size(); ++i) {
+    const double at = vantor_test::kShowCues[i].fromMs;
     double after = 0;
     for (double w = 0; w < 30; w += 10) after = std::max(after, Level(*music, at + w, 10));
     EXPECT_GT(after, 1.05 * Level(*music, at - 40, 30)) << "no accent at " << at << " ms";
@@ -242,13 +241,6 @@ TEST_F(ContentTree, TunesDecodeToTheirLengthWithAccentsOnTheCues) {
   const size_t n = loop->samples.size();
   EXPECT_LE(std::fabs(double(loop->samples[0]) - loop->samples[n - 2]), ordinary);
   EXPECT_LE(std::fabs(double(loop->samples[1]) - loop->samples[n - 1]), ordinary);
-}
-
-TEST(ContentCueSheet, MatchesTheShowsSchedule) {
-  for (const content::Cue& cue : content::kCueSheet) {
-    EXPECT_EQ(SlideForTime(cue.fromMs + 1, -1), cue.slide) << cue.fromMs;
-    EXPECT_EQ(SlideForTime(cue.toMs, -1), cue.slide) << cue.toMs;
-  }
 }
 
 std::map<std::string, std::vector<uint8_t>> TreeOf(const fs::path& root) {

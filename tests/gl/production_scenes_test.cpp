@@ -3,8 +3,11 @@
 // the background, upright.
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
+#include <GL/glu.h>
 #include <png.h>
 
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -120,6 +123,18 @@ TEST_F(ProductionScenes, RegistryHoldsEveryAsset) {
   EXPECT_TRUE(r.geometryShader.IsLinked());
 }
 
+// The model-view matrix at each element draw (only the logo draws elements in
+// the water scene: the sky, the water and the quads are immediate).
+std::vector<std::array<double, 16>>* g_elementDraws = nullptr;
+PFNGLDRAWELEMENTSPROC g_drawElements = nullptr;
+
+void GLAPIENTRY RecordDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices) {
+  std::array<double, 16> m{};
+  glGetDoublev(GL_MODELVIEW_MATRIX, m.data());
+  g_elementDraws->push_back(m);
+  g_drawElements(mode, count, type, indices);
+}
+
 TEST_F(ProductionScenes, WaterSceneDrawsSkyLogoWaterAndGlow) {
   cStartScene& scene = demo->startScene;
   scene.alwaysActive = true;
@@ -146,6 +161,59 @@ TEST_F(ProductionScenes, WaterSceneDrawsSkyLogoWaterAndGlow) {
   EXPECT_GT(water.Sum(), 30) << "the water surface is drawn";
   EXPECT_GT(std::abs(centre.Sum() - sky.Sum()) + std::abs(centre.Sum() - water.Sum()), 10)
       << "the logo stands out in the middle";
+
+  // The camera circles (0, 10, 0) at radius 50, 10 units above it, a = t / 5600
+  // radians; the logo, 10 units up (mirrored below the water in the reflection),
+  // turns 0.01 degrees a millisecond about (1, 1, 0) at a third of its size.
+  std::vector<std::array<double, 16>> draws;
+  glDrawElements(GL_TRIANGLES, 0, GL_UNSIGNED_SHORT, nullptr);  // resolves the entry point first
+  g_drawElements = epoxy_glDrawElements;
+  epoxy_glDrawElements = RecordDrawElements;
+  g_elementDraws = &draws;
+  const c3DsModelSystem& logo = demo->registry.kmLogo;
+  for (int64_t step : {9000, 12000}) {
+    Frame(step);
+    scene.alwaysActive = true;
+    RunUpdate(scene);
+    draws.clear();
+    RunDraw(scene);
+    scene.alwaysActive = false;
+    const double t = scene.sceneTimeMs, a = t / 5600;
+    const double eye[3] = {50 * std::sin(a), 20, -50 * std::cos(a)};
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(scene.camera.eye[i], eye[i], 1e-9) << "eye " << i << " at " << t;
+    std::array<double, 16> expected[2];  // the reflection's view, the normal one
+    for (int s : {-1, 1}) {
+      glMatrixMode(GL_MODELVIEW);
+      glPushMatrix();
+      glLoadIdentity();
+      gluLookAt(eye[0], eye[1], eye[2], 0, 10, 0, 0, 1, 0);
+      glTranslated(0, 10 * s, 0);
+      glScaled(1, s, 1);
+      glRotated(t * 0.01, 1, 1, 0);
+      glScaled(0.3, 0.3, 0.3);
+      // The model's own placement, whatever its file gave it.
+      glTranslatef(logo.position[0], logo.position[1], logo.position[2]);
+      glRotatef(logo.rotation[0], 1, 0, 0);
+      glRotatef(logo.rotation[1], 0, 1, 0);
+      glRotatef(logo.rotation[2], 0, 0, 1);
+      glScalef(logo.scale, logo.scale, logo.scale);
+      glGetDoublev(GL_MODELVIEW_MATRIX, expected[s > 0].data());
+      glPopMatrix();
+    }
+    int seen[2] = {0, 0};
+    for (const auto& m : draws) {
+      for (int view = 0; view < 2; ++view) {
+        bool same = true;
+        for (int i = 0; i < 16; ++i) same &= std::abs(m[i] - expected[view][i]) < 1e-3;
+        seen[view] += same;
+      }
+    }
+    EXPECT_GT(seen[0], 0) << "no logo in the reflection at " << t << " ms";
+    EXPECT_EQ(seen[1], 2 * seen[0]) << "the logo in both normal views at " << t << " ms";
+    EXPECT_EQ(seen[0] + seen[1], static_cast<int>(draws.size())) << "a logo placed otherwise at " << t << " ms";
+  }
+  epoxy_glDrawElements = g_drawElements;
+  g_elementDraws = nullptr;
 }
 
 // What the registry's teardown has left when its fonts' lists go: the effects'

@@ -736,6 +736,67 @@ TEST_F(ShaderTest, WaterRipplesAndLightsWithTheCpuArithmetic) {
       EXPECT_NEAR(out.at(i, row)[3], 2.0f / 3.0f, 2e-3);
     }
   }
+
+  // Where the maps are sampled: at the texture coordinate times 25, the normal
+  // map also at that plus timer / 10700 and minus timer / 10200. Maps of 64
+  // texels across: the colour map's alpha counts its texels (it comes through as
+  // (1 + alpha) / 3), and the normal map's first four point down so hard that
+  // any sample of the three landing there turns the sum away from the light
+  // (lit black: red 1/3). One point per column of 256, spanning one tile.
+  std::vector<float> ramp, normals;
+  for (int i = 0; i < 64; ++i) {
+    ramp.insert(ramp.end(), {1, 1, 1, i / 64.0f});
+    normals.insert(normals.end(), {0.5f, 0.5f, i < 4 ? -50.0f : 1.0f, 1});
+  }
+  water.colorTexture.texture = Keep(MakeTexture(64, 1, ramp));
+  water.normalTexture.texture = Keep(MakeTexture(64, 1, normals));
+  water.lightPosition[0] = 0;
+  water.lightPosition[1] = 1000;
+  water.lightPosition[2] = 0;
+  const int columns = 256;
+  for (float timer : {0.0f, 14300.0f}) {
+    water.timer = timer;
+    const Image out = Render(columns, n, [&] {
+      glMatrixMode(GL_PROJECTION);
+      glOrtho(-16, 16, -1, 1, -2, 2);
+      glActiveTexture(GL_TEXTURE7);
+      glMatrixMode(GL_TEXTURE);
+      glLoadIdentity();
+      glMatrixMode(GL_MODELVIEW);
+      water.Apply();
+      glBegin(GL_POINTS);
+      for (int i = 0; i < columns; ++i) {
+        glTexCoord2f((i + 0.5f) / columns / 25.0f, 0.3f);
+        glVertex3f(-16.0f + (i + 0.5f) * 32.0f / columns, y0, 0);
+      }
+      glEnd();
+      water.Release();
+    });
+    int dark = 0;
+    for (int i = 0; i < columns; ++i) {
+      int row = -1;
+      for (int y = 0; y < n && row < 0; ++y)
+        if (out.at(i, y)[3] > 0.1f) row = y;
+      ASSERT_GE(row, 0) << "column " << i;
+      const float* px = out.at(i, row);
+      const double u = (i + 0.5) / columns;  // the coordinate times 25: one tile
+      EXPECT_NEAR(3 * px[3] - 1, std::floor(u * 64) / 64, 1e-3) << "colour map at column " << i;
+      bool down = false, onAnEdge = false;
+      for (double at : {u, u + timer / 10700.0, u - timer / 10200.0}) {
+        const double texel = (at - std::floor(at)) * 64;
+        down |= texel < 4;
+        onAnEdge |= std::fabs(texel - 4) < 0.05 || texel < 0.05 || texel > 63.95;
+      }
+      if (onAnEdge) continue;
+      dark += down;
+      if (down) {
+        EXPECT_NEAR(px[0], 1.0f / 3.0f, 2e-3) << "timer " << timer << " column " << i << " should face away";
+      } else {
+        EXPECT_GT(px[0], 0.4f) << "timer " << timer << " column " << i << " should be lit";
+      }
+    }
+    EXPECT_GT(dark, timer == 0 ? 12 : 40) << "timer " << timer;
+  }
 }
 
 // --- geometry effect ----------------------------------------------------------

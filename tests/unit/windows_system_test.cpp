@@ -403,14 +403,16 @@ TEST_F(ShellTest, CloseMessageEndsTheLoopThroughQuit) {
 
 TEST_F(ShellTest, F1TogglesOncePerPressAndKeepsTheContext) {
   app.antiAliasing = false;
+  // Each press is held for frames on end: the key's state is cleared at the
+  // toggle, so a held key toggles once.
   app.onUpdate = [this](int n) {
-    if (n == 2 || n == 5) ws.PostKey(VK_F1, true);
-    if (n == 3 || n == 6) ws.PostKey(VK_F1, false);
+    if (n == 2 || n == 7) ws.PostKey(VK_F1, true);
+    if (n == 5 || n == 10) ws.PostKey(VK_F1, false);
   };
-  EndAfterFrames(8);
+  EndAfterFrames(12);
   RunApplication();
 
-  EXPECT_EQ(app.updates, 8);
+  EXPECT_EQ(app.updates, 12);
   EXPECT_EQ(ws.Count("CreateWindow"), 3);
   EXPECT_EQ(ws.Count("CreateWindow 1280x720 style=0x96000000"), 2);  // full screen
   EXPECT_EQ(ws.Count("CreateWindow 1280x720 style=0x16CF0000"), 1);  // windowed
