@@ -23,6 +23,7 @@ struct Loaded {
   std::vector<std::string> log;
   std::vector<std::string> textures;  // per texture: its size and a hash of its pixels
   uint64_t musicBytes = 0;
+  size_t handedOver = 0;  // pictures and tunes LoadAll took from the work done ahead
 };
 
 std::string Describe(cTextureSystem& texture) {
@@ -63,6 +64,7 @@ Loaded Load(const std::string& dir, bool ahead) {
       loaded.textures.push_back(Describe(*t));
     for (int i = 0; i < 6; ++i) loaded.textures.push_back(Describe(registry.tex[i]));
     for (int i = 0; i < 56; ++i) loaded.textures.push_back(Describe(registry.slides[i]));
+    if (pool) loaded.handedOver = pool->HandedOver();
   }
   cDebugSystem::Instance().file.close();
   fs::current_path(oldCwd);
@@ -80,6 +82,8 @@ TEST_F(RegistryAhead, LoadsTheSameAsReadingEverythingOnTheMainThread) {
 
   const Loaded serial = Load(dir.path(), false);
   const Loaded ahead = Load(dir.path(), true);
+  // The music, the five textures, six background frames and 56 slides.
+  EXPECT_EQ(ahead.handedOver, 68u) << "LoadAll read for itself what was made ahead";
   ASSERT_GT(serial.log.size(), 5u);
   EXPECT_EQ(ahead.log, serial.log);
   EXPECT_GT(serial.musicBytes, 0u);
