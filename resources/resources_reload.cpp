@@ -38,7 +38,7 @@ bool ReloadTexture(cTextureSystem& texture, const std::string& file, std::string
     return false;
   }
   if (!texture.Replace(*image, png)) {
-    *error = "found no room for a new texture";
+    *error = "could not be given a GL texture";
     return false;
   }
   return true;
