@@ -6,6 +6,7 @@ find_package(OpenGL REQUIRED)
 find_package(Threads REQUIRED)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(SDL2_IMAGE REQUIRED IMPORTED_TARGET SDL2_image)
+find_package(JPEG REQUIRED)
 pkg_check_modules(EPOXY REQUIRED IMPORTED_TARGET epoxy)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
 pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
@@ -20,7 +21,7 @@ pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 find_library(MP3LAME_LIBRARY mp3lame)
 
 set(VANTOR_ENGINE_DEPENDENCIES
-  PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::EPOXY PkgConfig::GLU
+  PkgConfig::SDL2 PkgConfig::SDL2_IMAGE JPEG::JPEG PkgConfig::EPOXY PkgConfig::GLU
   PkgConfig::PNG PkgConfig::ZLIB PkgConfig::FREETYPE PkgConfig::FONTCONFIG
   PkgConfig::MPG123 PkgConfig::FFTW3F PkgConfig::GTK3 PkgConfig::X11 PkgConfig::ALSA
   OpenGL::GL Threads::Threads)

@@ -93,17 +93,11 @@ bool LoadAhead::Take(size_t index) {
     changed_.notify_all();  // the window has moved on
   }
   // Nobody has started it (no worker is free, or the jobs before it were
-  // skipped): run it here.
+  // skipped): run it here, as a serial load would.
   if (states_[index] == State::kWaiting) Run(lock, index);
-  while (states_[index] == State::kRunning) {
-    // A worker has it: rather than idle meanwhile, run a later job.
-    const size_t next = NextStartable();
-    if (next != kNone) {
-      Run(lock, next);
-    } else {
-      changed_.wait(lock);
-    }
-  }
+  // A worker has it. A later job taken here meanwhile would hold this thread to
+  // its own end, however long after this one's: wait instead.
+  changed_.wait(lock, [&] { return states_[index] != State::kRunning; });
   return states_[index] == State::kDone;
 }
 
@@ -143,7 +137,9 @@ AssetsAhead::Entry* AssetsAhead::Take(bool picture, const std::string& path) {
     Entry& entry = entries_[i];
     if (entry.picture != picture || entry.path != path) continue;
     next_ = i + 1;
-    return ahead_.Take(entry.job) ? &entry : nullptr;
+    if (!ahead_.Take(entry.job)) return nullptr;
+    ++handedOver_;
+    return &entry;
   }
   return nullptr;
 }

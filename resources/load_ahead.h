@@ -4,7 +4,8 @@
 // added and start in that order, at most `window` of them past the last one the
 // main thread took; the main thread takes them in the same order. When it asks for
 // a job that no worker has started, it runs the job itself instead of waiting
-// (with no workers at all, every job runs that way).
+// (with no workers at all, every job runs that way); one a worker has, it waits
+// for without starting another, which would keep it busy past that job's end.
 //
 // A job is plain CPU work on data of its own: no GL, no log, no exit. One that
 // throws counts as not done and the others go on. Stop (and the destructor) drops
@@ -44,10 +45,9 @@ class LoadAhead {
 
   // The job's number (0, 1, ...). After Stop the job is dropped.
   size_t Add(Job job);
-  // Waits for job `index` to end, running it here when nobody has started it
-  // (and running later jobs here while a worker has it). True when it ran to its
-  // end; false when it threw, was dropped or never added. Moves the window on to
-  // `index`.
+  // Waits for job `index` to end, running it here when nobody has started it.
+  // True when it ran to its end; false when it threw, was dropped or never added.
+  // Moves the window on to `index`.
   bool Take(size_t index);
   // Drops every job not yet started, waits for the running ones, ends the workers.
   void Stop();
@@ -101,6 +101,9 @@ class AssetsAhead {
   // Ends the work: what was not taken yet is dropped. Later takes get nothing.
   void Stop() { ahead_.Stop(); }
 
+  // How many pictures and tunes the takes have handed over.
+  size_t HandedOver() const { return handedOver_; }
+
  private:
   struct Entry {
     bool picture = false;
@@ -113,6 +116,7 @@ class AssetsAhead {
 
   std::deque<Entry> entries_;  // elements stay where they are while jobs fill them
   size_t next_ = 0;            // the first entry not taken or passed over
+  size_t handedOver_ = 0;
   LoadAhead ahead_;            // last: its threads end before the entries go
 };
 

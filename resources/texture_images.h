@@ -37,8 +37,9 @@ int PictureTextureSide(int size, int maxSize);  // > max: max; else 2^floor(log2
 std::optional<TextureImage> DecodePng(const uint8_t* data, size_t size);
 
 // A JPEG or BMP picture through the platform decoder, or a PNG through DecodePng:
-// RGB or RGBA (straight alpha), top row first. Truncated JPEGs (no end marker) and
-// declared sizes above kMaxImagePixels are refused before decoding.
+// RGB or RGBA (straight alpha), top row first. Declared sizes above
+// kMaxImagePixels are refused before decoding; files that end before their
+// picture does (cut short, still being written) by the decoder.
 std::optional<TextureImage> DecodePictureFile(const uint8_t* data, size_t size);
 
 // Bilinear stretch of `source` to width x height (pixel centres onto pixel

@@ -93,6 +93,20 @@ bool cTextureSystem::LoadPictureBytes(const uint8_t* data, size_t size) {
   return image && Upload(*image, false);
 }
 
+bool cTextureSystem::Replace(const TextureImage& image, bool pngPath) {
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  bool replaced = true;
+  if (texture == 0) {
+    replaced = Upload(image, pngPath);
+  } else {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    UploadPixels(image);
+  }
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+  return replaced;
+}
+
 bool cTextureSystem::Upload(const TextureImage& image, bool pngPath) {
   GLuint name = 0;
   glGenTextures(1, &name);
@@ -105,6 +119,12 @@ bool cTextureSystem::Upload(const TextureImage& image, bool pngPath) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
   }
+  UploadPixels(image);
+  texture = name;
+  return true;
+}
+
+void cTextureSystem::UploadPixels(const TextureImage& image) {
   const GLenum format = image.channels == 3 ? GL_RGB : GL_RGBA;
   // RGB rows of odd widths are not 4-byte aligned; whatever unpack state the
   // caller set is put back afterwards.
@@ -116,8 +136,6 @@ bool cTextureSystem::Upload(const TextureImage& image, bool pngPath) {
   glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), image.width, image.height, 0, format,
                GL_UNSIGNED_BYTE, image.pixels.data());
   glPopClientAttrib();
-  texture = name;
-  return true;
 }
 
 }  // namespace VantorGL

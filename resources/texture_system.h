@@ -52,11 +52,19 @@ class cTextureSystem {
   bool LoadPngBytes(const uint8_t* data, size_t size);
   bool LoadPictureBytes(const uint8_t* data, size_t size);
 
+  // A new picture, prepared for this context's maximum size, in the texture's own
+  // GL name: every copy of the object shows it. One that has no name yet gets
+  // one as Load makes it (the copies made before then still hold 0). Keeps the
+  // wrap modes and the binding as they were.
+  bool Replace(const TextureImage& image, bool pngPath);
+
   uint32_t texture = 0;  // GL texture name; 0 = nothing loaded
 
  private:
   static PreparedTexture PrepareFor(const std::string& name, int maxSize);
   bool Upload(const TextureImage& image, bool pngPath);
+  // The pixels into the bound texture's level 0.
+  static void UploadPixels(const TextureImage& image);
 };
 
 }  // namespace VantorGL

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/gl_extensions.h"
 #include "platform/gl_procs.h"
@@ -29,6 +30,15 @@ cShaderSystem::~cShaderSystem() {
   if (geometryShader) gl_.DeleteObjectARB(geometryShader);
   if (program) gl_.DeleteObjectARB(program);
   vertexShader = fragmentShader = geometryShader = program = 0;
+}
+
+void cShaderSystem::SwapProgram(cShaderSystem& other) {
+  std::swap(gl_, other.gl_);
+  std::swap(program, other.program);
+  std::swap(vertexShader, other.vertexShader);
+  std::swap(fragmentShader, other.fragmentShader);
+  std::swap(geometryShader, other.geometryShader);
+  std::swap(linked_, other.linked_);
 }
 
 bool cShaderSystem::InitEntryPoints() {

@@ -73,6 +73,11 @@ class cShaderSystem {
   // null when it cannot be read or is empty. The caller owns the buffer.
   static std::unique_ptr<char[]> ReadShaderFile(const char* path);
 
+  // Trades entry points, program, stages and link state with `other`: an effect
+  // built again beside this one hands its build over, and takes the old objects
+  // away to delete them when it goes.
+  void SwapProgram(cShaderSystem& other);
+
   bool HasEntryPoints() const { return program != 0; }
   // True once the last link succeeded.
   bool IsLinked() const { return linked_; }

@@ -170,14 +170,11 @@ int32_t cResources::InitShaders() {
   geometryShader.CreateGeometryShader();
   geometryShader.CreateFragmentShader();
   geometryShader.blurFactor = 0.5f;
-  geometryShader.texture = scenery1Tex01.texture;
 
   normalMapping.InitEntryPoints();
   normalMapping.CreateVertexShader();
   normalMapping.CreateGeometryShader();
   normalMapping.CreateFragmentShader();
-  normalMapping.colorTexture = waterTexture;
-  normalMapping.normalTexture = nm1;
   normalMapping.lightPosition[0] = 10.0f;
 
   blurShader.InitEntryPoints();
@@ -187,8 +184,6 @@ int32_t cResources::InitShaders() {
   waterShader.InitEntryPoints();
   waterShader.CreateVertexShader();
   waterShader.CreateFragmentShader();
-  waterShader.colorTexture = scenery1Tex01;
-  waterShader.normalTexture = nm1;
   waterShader.lightPosition[0] = 0.0f;
   waterShader.lightPosition[1] = 1000.0f;
   waterShader.lightPosition[2] = 0.0f;
@@ -196,7 +191,16 @@ int32_t cResources::InitShaders() {
   gaussianBlurShader.InitEntryPoints();
   gaussianBlurShader.CreateVertexShader();
   gaussianBlurShader.CreateBloomShader(1024, 768);
+  ShareTextures();
   return 0;
+}
+
+void cResources::ShareTextures() {
+  geometryShader.texture = scenery1Tex01.texture;
+  normalMapping.colorTexture = waterTexture;
+  normalMapping.normalTexture = nm1;
+  waterShader.colorTexture = scenery1Tex01;
+  waterShader.normalTexture = nm1;
 }
 
 }  // namespace VantorGL

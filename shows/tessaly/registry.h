@@ -76,8 +76,9 @@ class cResources : public cDataSystem {
   // geometry stage, each with the file it comes from.
   std::vector<ReloadableAsset> ReloadableAssets() const;
   // Reads the asset's file again. The asset changes in place (a texture keeps
-  // its GL name, so every copy of it shows the new picture) only when the file
-  // loads completely; otherwise it stays as it was and `error` says why.
+  // its GL name, so every copy of it shows the new picture; one that had none
+  // gets one and the effects their copies again) only when the file loads
+  // completely; otherwise it stays as it was and `error` says why.
   bool ReloadAsset(const std::string& name, std::string* error);
 
   MusicStream music;
@@ -116,6 +117,9 @@ class cResources : public cDataSystem {
   // The file of the FILE entry `name` (ends the program with status 2 when none).
   std::string FileOf(const char* name) const;
   void LoadTexture(cTextureSystem& texture, const char* name);
+  // The effects' copies of the textures they draw with (InitShaders, and again
+  // when a reload gives a texture its first GL name).
+  void ShareTextures();
 };
 
 }  // namespace VantorGL

@@ -2,8 +2,6 @@
 // runs. Kept apart from LoadAll: loading at start-up reports nothing and keeps
 // whatever part of a file loads, while a reload must either take the whole new
 // version or leave the asset untouched and say why.
-#include <epoxy/gl.h>
-
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -20,9 +18,11 @@ constexpr const char* kGeometryStage = "GeometryStage";
 // As the texture loader: no image the show uses comes near this.
 constexpr size_t kMaxImageFileBytes = size_t{256} << 20;
 
-// The texture's new picture, uploaded into its own GL name so that every copy
-// of the record (the effects hold some) shows it. The path rule is the loader's:
-// a name holding ".png" takes the PNG path, any other the picture path.
+// The texture's new picture, decoded once and uploaded into its own GL name so
+// that every copy of the record (the effects hold some) shows it. The path rule
+// is the loader's: a name holding ".png" takes the PNG path, any other the
+// picture path. A file that ends before its picture does (still being written)
+// does not decode.
 bool ReloadTexture(cTextureSystem& texture, const std::string& file, std::string* error) {
   const auto bytes = ReadFileBytes(file, kMaxImageFileBytes);
   if (!bytes) {
@@ -34,27 +34,13 @@ bool ReloadTexture(cTextureSystem& texture, const std::string& file, std::string
       png ? PreparePngTexture(bytes->data(), bytes->size(), platform::MaxTextureSize())
           : PreparePictureTexture(bytes->data(), bytes->size(), platform::MaxTextureSize());
   if (!image) {
-    *error = png ? "is not a complete PNG picture" : "is not a JPEG, BMP or PNG picture that can be decoded";
+    *error = png ? "is not a complete PNG picture" : "is not a complete JPEG, BMP or PNG picture";
     return false;
   }
-  if (texture.texture == 0) {
-    // Never loaded: a new texture, as the loader makes it.
-    return png ? texture.LoadPngBytes(bytes->data(), bytes->size())
-               : texture.LoadPictureBytes(bytes->data(), bytes->size());
+  if (!texture.Replace(*image, png)) {
+    *error = "could not be given a GL texture";
+    return false;
   }
-  GLint bound = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-  glBindTexture(GL_TEXTURE_2D, texture.texture);
-  const GLenum format = image->channels == 3 ? GL_RGB : GL_RGBA;
-  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), image->width, image->height, 0, format,
-               GL_UNSIGNED_BYTE, image->pixels.data());
-  glPopClientAttrib();
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
   return true;
 }
 
@@ -110,11 +96,9 @@ bool ReloadGeometryStage(cGeometryShader& effect, std::string* error) {
     *error = "did not link (the log is in debug.log)";
     return false;
   }
-  // The old objects go with the trial.
-  std::swap(effect.program, trial.program);
-  std::swap(effect.vertexShader, trial.vertexShader);
-  std::swap(effect.geometryShader, trial.geometryShader);
-  std::swap(effect.fragmentShader, trial.fragmentShader);
+  // The old objects go with the trial; the link state comes with the program,
+  // so an effect whose last build did not link is usable again.
+  effect.SwapProgram(trial);
   effect.locSampler0 = trial.locSampler0;
   effect.locBlurFactor = trial.locBlurFactor;
   effect.locExplotionProgress = trial.locExplotionProgress;
@@ -150,7 +134,13 @@ bool cResources::ReloadAsset(const std::string& name, std::string* error) {
     if (name == "Tex" + std::to_string(i)) texture = &tex[i];
   for (int i = 0; i < 56 && !texture; ++i)
     if (name == "Slide" + std::to_string(i)) texture = &slides[i];
-  if (texture) return ReloadTexture(*texture, FileOf(name.c_str()), error);
+  if (texture) {
+    const bool named = texture->texture != 0;
+    if (!ReloadTexture(*texture, FileOf(name.c_str()), error)) return false;
+    // A texture that never loaded got its first name: the effects' copies still hold 0.
+    if (!named) ShareTextures();
+    return true;
+  }
 
   c3DsModelSystem* model = name == "testScenary"        ? &testScenary
                            : name == "KMLogo"           ? &kmLogo

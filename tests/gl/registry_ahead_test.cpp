@@ -1,6 +1,7 @@
-// The registry with its pictures and music read and decoded ahead on other threads
-// writes the same log lines and makes the same textures and music as one that
-// reads everything itself, on the generated data tree.
+// The registry on the generated data tree: with its pictures and music read and
+// decoded ahead on other threads it writes the same log lines and makes the same
+// textures and music as one that reads everything itself; one asset read again
+// while the show runs replaces the old one only when its new file is whole.
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 
 #include "registry.h"
 #include "tests/support/gl_fixture.h"
+#include "tests/support/image_files.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/process.h"
 
@@ -23,6 +25,7 @@ struct Loaded {
   std::vector<std::string> log;
   std::vector<std::string> textures;  // per texture: its size and a hash of its pixels
   uint64_t musicBytes = 0;
+  size_t handedOver = 0;  // pictures and tunes LoadAll took from the work done ahead
 };
 
 std::string Describe(cTextureSystem& texture) {
@@ -63,6 +66,7 @@ Loaded Load(const std::string& dir, bool ahead) {
       loaded.textures.push_back(Describe(*t));
     for (int i = 0; i < 6; ++i) loaded.textures.push_back(Describe(registry.tex[i]));
     for (int i = 0; i < 56; ++i) loaded.textures.push_back(Describe(registry.slides[i]));
+    if (pool) loaded.handedOver = pool->HandedOver();
   }
   cDebugSystem::Instance().file.close();
   fs::current_path(oldCwd);
@@ -80,6 +84,8 @@ TEST_F(RegistryAhead, LoadsTheSameAsReadingEverythingOnTheMainThread) {
 
   const Loaded serial = Load(dir.path(), false);
   const Loaded ahead = Load(dir.path(), true);
+  // The music, the five textures, six background frames and 56 slides.
+  EXPECT_EQ(ahead.handedOver, 68u) << "LoadAll read for itself what was made ahead";
   ASSERT_GT(serial.log.size(), 5u);
   EXPECT_EQ(ahead.log, serial.log);
   EXPECT_GT(serial.musicBytes, 0u);
@@ -88,5 +94,105 @@ TEST_F(RegistryAhead, LoadsTheSameAsReadingEverythingOnTheMainThread) {
   for (size_t i = 0; i < serial.textures.size(); ++i) {
     EXPECT_NE(serial.textures[i], "none") << i;
     EXPECT_EQ(ahead.textures[i], serial.textures[i]) << "texture " << i;
+  }
+}
+
+namespace {
+
+std::vector<uint8_t> Pixels(const cTextureSystem& texture) {
+  glBindTexture(GL_TEXTURE_2D, texture.texture);
+  GLint width = 0, height = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return pixels;
+}
+
+}  // namespace
+
+class RegistryReload : public GlTest {};
+
+// Files still being written (a pause between writes is all a watcher sees) must
+// leave the old texture in use; a texture or geometry stage that was unusable
+// at start-up and is then mended must reach the effects that draw with it.
+TEST_F(RegistryReload, AFileCutShortKeepsTheOldTextureAndAMendedAssetReachesTheEffects) {
+  const WorkDir dir = WorkDir::CopyOfStage();
+  ASSERT_TRUE(fs::exists(dir.File("data/default.qelProperty"))) << "no stage";
+  struct Back {
+    fs::path cwd = fs::current_path();
+    ~Back() {
+      cDebugSystem::Instance().file.close();
+      fs::current_path(cwd);
+    }
+  } back;
+  fs::current_path(dir.path());
+  cDebugSystem::Instance().Open("debug.log");
+  {
+    cResources registry;
+    registry.properties.Load(cResources::kPropertyFile);
+    const std::string skyFile = registry.properties.FindFile("skyTexture").fileName;
+    const std::string frameFile = registry.properties.FindFile("Tex0").fileName;
+    const std::string normalsFile = registry.properties.FindFile("NM1").fileName;
+    ASSERT_EQ(skyFile, "data/Textures/sky.jpg");
+    ASSERT_EQ(normalsFile, "data/Textures/nm1.png");
+
+    // At start-up the normal map is missing and the geometry stage lacks its
+    // output layout: it compiles, but the program does not link.
+    fs::rename(normalsFile, "nm1.aside");
+    const std::string geometry = ReadText(cGeometryShader::kGeometryFile);
+    const std::string outLayout = "layout(triangle_strip, max_vertices = 3) out;";
+    std::string unlinkable = geometry;
+    ASSERT_NE(unlinkable.find(outLayout), std::string::npos);
+    unlinkable.erase(unlinkable.find(outLayout), outLayout.size());
+    WriteBytes(cGeometryShader::kGeometryFile, std::vector<uint8_t>(unlinkable.begin(), unlinkable.end()));
+    ASSERT_TRUE(registry.skyTexture.Load(skyFile));
+    ASSERT_TRUE(registry.tex[0].Load(frameFile));
+    EXPECT_FALSE(registry.nm1.Load(normalsFile));
+    registry.InitShaders();
+    ASSERT_TRUE(registry.geometryShader.HasEntryPoints());
+    ASSERT_FALSE(registry.geometryShader.IsLinked());
+    EXPECT_EQ(registry.normalMapping.normalTexture.texture, 0u);
+
+    std::string error;
+    WriteBytes(cGeometryShader::kGeometryFile, std::vector<uint8_t>(geometry.begin(), geometry.end()));
+    EXPECT_TRUE(registry.ReloadAsset("GeometryStage", &error)) << error;
+    EXPECT_TRUE(registry.geometryShader.IsLinked()) << "the mended stage linked, but the effect stays unusable";
+
+    fs::rename("nm1.aside", normalsFile);
+    ASSERT_TRUE(registry.ReloadAsset("NM1", &error)) << error;
+    ASSERT_NE(registry.nm1.texture, 0u);
+    EXPECT_EQ(registry.normalMapping.normalTexture.texture, registry.nm1.texture);
+    EXPECT_EQ(registry.waterShader.normalTexture.texture, registry.nm1.texture);
+
+    // A new picture cut short, as a JPEG over the sky and as a BMP over a
+    // background frame; then the whole file, which must replace the old picture.
+    struct Case {
+      const char* name;
+      cTextureSystem& texture;
+      std::string file;
+      std::vector<uint8_t> whole;
+    };
+    const RgbaPicture newPicture = PatternPicture(256, 128, false, 7);
+    Case cases[] = {{"skyTexture", registry.skyTexture, skyFile, EncodeJpegFile(newPicture)},
+                    {"Tex0", registry.tex[0], frameFile, EncodeBmp(newPicture)}};
+    for (Case& c : cases) {
+      const uint32_t name = c.texture.texture;
+      const std::vector<uint8_t> before = Pixels(c.texture);
+      for (const size_t cut : {c.whole.size() / 2, c.whole.size() - 1}) {
+        WriteBytes(c.file, std::vector<uint8_t>(c.whole.begin(), c.whole.begin() + cut));
+        EXPECT_FALSE(registry.ReloadAsset(c.name, &error)) << c.name << " cut at " << cut;
+        EXPECT_EQ(error, "is not a complete JPEG, BMP or PNG picture") << c.name;
+        EXPECT_TRUE(Pixels(c.texture) == before) << c.name << " cut at " << cut << ": the old picture is gone";
+      }
+      WriteBytes(c.file, c.whole);
+      EXPECT_TRUE(registry.ReloadAsset(c.name, &error)) << c.name << ": " << error;
+      EXPECT_EQ(c.texture.texture, name) << c.name;
+      const std::vector<uint8_t> after = Pixels(c.texture);
+      EXPECT_EQ(after.size(), size_t{256} * 128 * 4) << c.name;
+      EXPECT_FALSE(after == before) << c.name << ": the whole file did not replace the picture";
+    }
   }
 }

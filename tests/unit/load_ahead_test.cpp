@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <latch>
 #include <new>
 #include <thread>
 
@@ -22,19 +23,25 @@ namespace fs = std::filesystem;
 TEST(LoadAhead, RunsJobsInOrderWithinTheWindowAndTakesThemInOrder) {
   for (const int workers : {0, 1, 3}) {
     LoadAhead ahead(workers, 4);
-    std::atomic<int> started{0};
+    // Each job notes whether it began inside the window: less than 4 past the
+    // last index handed to Take, which is set before Take is called.
+    std::atomic<size_t> lastTaken{0};
+    std::atomic<int> started{0}, outsideWindow{0};
     std::vector<int> order;
     std::mutex orderMutex;
     for (int i = 0; i < 12; ++i)
       ahead.Add([&, i] {
         ++started;
+        if (static_cast<size_t>(i) >= lastTaken + 4) ++outsideWindow;
         std::lock_guard lock(orderMutex);
         order.push_back(i);
       });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_LE(started.load(), 4) << workers << " workers: nothing starts beyond the window";
-    for (size_t i = 0; i < 12; ++i) EXPECT_TRUE(ahead.Take(i)) << i;
+    for (size_t i = 0; i < 12; ++i) {
+      lastTaken = i;
+      EXPECT_TRUE(ahead.Take(i)) << i;
+    }
     EXPECT_EQ(started.load(), 12);
+    EXPECT_EQ(outsideWindow.load(), 0) << workers << " workers: a job started beyond the window";
     EXPECT_FALSE(ahead.Take(12)) << "never added";
     if (workers <= 1) {
       // One thread at a time (a worker, or Take itself): strictly the order added.
@@ -43,6 +50,47 @@ TEST(LoadAhead, RunsJobsInOrderWithinTheWindowAndTakesThemInOrder) {
       EXPECT_EQ(order, expected) << workers << " workers";
     }
   }
+
+  // With a window of one, the worker ends job 0 and finds job 1 outside the
+  // window in the same step (under the lock Take(0) waits on): job 1 must then
+  // still be waiting, so that Take(1) runs it here.
+  LoadAhead ahead(1, 1);
+  std::latch firstStarted(1);
+  std::thread::id ranFirst, ranSecond;
+  ahead.Add([&] {
+    ranFirst = std::this_thread::get_id();
+    firstStarted.count_down();
+  });
+  ahead.Add([&] { ranSecond = std::this_thread::get_id(); });
+  firstStarted.wait();
+  EXPECT_TRUE(ahead.Take(0));
+  EXPECT_TRUE(ahead.Take(1));
+  EXPECT_NE(ranFirst, std::this_thread::get_id()) << "the worker runs the job in the window";
+  EXPECT_EQ(ranSecond, std::this_thread::get_id()) << "a worker started a job beyond the window";
+}
+
+// Take(1) while a worker holds job 1 must wait for it, starting no later job:
+// one started here would hold the caller to its own end. Job 1 stays held until
+// job 2 has run, so if Take ran job 2 itself the thread would show it.
+TEST(LoadAhead, WhileAWorkerHasTheJobTakeWaitsWithoutStartingAnother) {
+  LoadAhead ahead(2, 2);
+  std::latch heldStarted(1), release(1);
+  std::thread::id ranThird;
+  ahead.Add([] {});
+  ahead.Add([&] {
+    heldStarted.count_down();
+    release.wait();
+  });
+  ahead.Add([&] {
+    ranThird = std::this_thread::get_id();
+    release.count_down();
+  });
+  heldStarted.wait();  // job 2 lies outside the window until Take(1) moves it
+  EXPECT_TRUE(ahead.Take(1));
+  EXPECT_NE(ranThird, std::thread::id()) << "job 2 never ran";
+  EXPECT_NE(ranThird, std::this_thread::get_id()) << "Take started job 2 while a worker held job 1";
+  EXPECT_TRUE(ahead.Take(0));
+  EXPECT_TRUE(ahead.Take(2));
 }
 
 TEST(LoadAhead, AThrowingJobFailsAloneAndStopDropsWhatHasNotStarted) {

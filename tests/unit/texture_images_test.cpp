@@ -172,10 +172,27 @@ TEST(PictureDecoding, JpegBmpAndPngDecodeOthersAreRefused) {
   EXPECT_FALSE(DecodePictureFile(nullptr, 0));
 }
 
-TEST(PictureDecoding, TruncatedJpegAndHugeDeclaredSizesAreRefused) {
+// A file still being written is a whole file cut short: libjpeg only warns at
+// the end of its data and fills the rest with grey.
+TEST(PictureDecoding, TruncatedPicturesAndHugeDeclaredSizesAreRefused) {
   const auto jpeg = EncodeJpegFile(vantor_test::PatternPicture(64, 48, false, 1));
-  for (size_t cut : {size_t{3}, size_t{100}, jpeg.size() / 2, jpeg.size() - 2})
+  for (size_t cut : {size_t{3}, size_t{100}, jpeg.size() / 2, jpeg.size() - 2, jpeg.size() - 1})
     EXPECT_FALSE(DecodePictureFile(jpeg.data(), cut)) << "cut at " << cut;
+  // An end-of-image pair of bytes inside a comment after the frame header is no
+  // end of the picture.
+  std::vector<uint8_t> commented = jpeg;
+  size_t frame = 2;
+  while (frame + 4 < commented.size() && !(commented[frame] == 0xFF && commented[frame + 1] == 0xC0))
+    frame += 2 + (commented[frame + 2] << 8 | commented[frame + 3]);
+  ASSERT_LT(frame + 4, commented.size()) << "no baseline frame header";
+  const size_t afterFrame = frame + 2 + (commented[frame + 2] << 8 | commented[frame + 3]);
+  const uint8_t comment[] = {0xFF, 0xFE, 0x00, 0x04, 0xFF, 0xD9};
+  commented.insert(commented.begin() + afterFrame, std::begin(comment), std::end(comment));
+  ASSERT_TRUE(DecodePictureFile(commented.data(), commented.size()));
+  EXPECT_FALSE(DecodePictureFile(commented.data(), (afterFrame + commented.size()) / 2));
+  const auto bmp24 = EncodeBmp(vantor_test::PatternPicture(13, 7, false, 1));
+  for (size_t cut : {size_t{30}, bmp24.size() / 2, bmp24.size() - 1})
+    EXPECT_FALSE(DecodePictureFile(bmp24.data(), cut)) << "BMP cut at " << cut;
 
   // The frame header's size raised to 65000 x 65000.
   std::vector<uint8_t> huge = jpeg;
