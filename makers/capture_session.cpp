@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/message_box.h"
 #include "platform/offscreen_window_system.h"
 #include "resources/resources.h"
 #include "makers/capture_output.h"
@@ -55,6 +56,13 @@ void InstallSignalHandlers() {
   sigaction(SIGTERM, &action, nullptr);
   // A dead encoder shows as a failed write, not as the end of this process.
   signal(SIGPIPE, SIG_IGN);
+}
+
+// The viewer reads every message box's caption and text on standard error
+// (platform/message_box.h writes it before asking): a box on the capture's
+// hidden display, often a virtual one, would wait for an answer nobody can give.
+int AnswerUnseen(const std::string&, const std::string&, unsigned style) {
+  return (style & 0xF) == platform::MB_YESNO ? platform::IDNO : platform::IDOK;
 }
 
 void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
@@ -143,6 +151,7 @@ int RunCapture(const Options& options) {
   // quit event that the hidden window never sees).
   setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
   InstallSignalHandlers();
+  platform::SetMessageBoxHandler(AnswerUnseen);
 
   int64_t counter = 0;
   platform::SetClockSource([&counter] { return counter; }, kCounterFrequency);
