@@ -83,7 +83,9 @@ class Making {
 
 void CleanUpAtExit() { RemovePendingFiles(); }
 void RegisterExitHandler() {
-  static const bool registered = [] { return std::atexit(CleanUpAtExit) == 0 && std::at_quick_exit(CleanUpAtExit) == 0; }();
+  static const bool registered = [] {
+    return std::atexit(CleanUpAtExit) == 0 && std::at_quick_exit(CleanUpAtExit) == 0;
+  }();
   (void)registered;
 }
 

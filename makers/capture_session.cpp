@@ -40,8 +40,7 @@ void OnStopSignal(int signal) {
   RemovePendingFiles();
   const char* text = signal == SIGINT ? "tessaly-capture: interrupted again by SIGINT: stopped at once\n"
                                       : "tessaly-capture: interrupted again by SIGTERM: stopped at once\n";
-  if (write(STDERR_FILENO, text, std::strlen(text)) < 0) {
-  }
+  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text, std::strlen(text));
   _exit(128 + signal);
 }
 
