@@ -4,13 +4,17 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/message_box.h"
 #include "platform/offscreen_window_system.h"
 #include "resources/resources.h"
 #include "makers/capture_output.h"
@@ -26,25 +30,38 @@ namespace {
 
 constexpr const char* kProgram = "tessaly-capture";
 
-volatile sig_atomic_t g_stopSignal = 0;
+// The first SIGINT or SIGTERM; the capture stops after the frame it is making.
+std::atomic<int> g_stopSignal{0};
 
 void OnStopSignal(int signal) {
-  g_stopSignal = signal;
-  // A second Ctrl-C ends the program at once.
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigaction(signal, &action, nullptr);
+  int none = 0;
+  if (g_stopSignal.compare_exchange_strong(none, signal)) return;
+  // A second one: end at once, but leave no temporary file behind.
+  RemovePendingFiles();
+  const char* text = signal == SIGINT ? "tessaly-capture: interrupted again by SIGINT: stopped at once\n"
+                                      : "tessaly-capture: interrupted again by SIGTERM: stopped at once\n";
+  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text, std::strlen(text));
+  _exit(128 + signal);
 }
 
 void InstallSignalHandlers() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   // A dead encoder shows as a failed write, not as the end of this process.
   signal(SIGPIPE, SIG_IGN);
+}
+
+// The viewer reads every message box's caption and text on standard error
+// (platform/message_box.h writes it before asking): a box on the capture's
+// hidden display, often a virtual one, would wait for an answer nobody can give.
+int AnswerUnseen(const std::string&, const std::string&, unsigned style) {
+  return (style & 0xF) == platform::MB_YESNO ? platform::IDNO : platform::IDOK;
 }
 
 void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
@@ -133,6 +150,7 @@ int RunCapture(const Options& options) {
   // quit event that the hidden window never sees).
   setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
   InstallSignalHandlers();
+  platform::SetMessageBoxHandler(AnswerUnseen);
 
   int64_t counter = 0;
   platform::SetClockSource([&counter] { return counter; }, kCounterFrequency);
@@ -194,7 +212,7 @@ int RunCapture(const Options& options) {
 
   windowSystem.beforeFrame = [&] {
     loopStarted = true;
-    if (g_stopSignal != 0 || failure != 0 || made >= plan.endFrame) {
+    if (g_stopSignal.load() != 0 || failure != 0 || made >= plan.endFrame) {
       windowSystem.RequestClose();
       return;
     }
@@ -217,11 +235,16 @@ int RunCapture(const Options& options) {
       if (application->drawn) {
         glFinish();
         drawn = Clock::now();
-        lastDrawn = ReadBackBuffer(options.width, options.height);
+        try {
+          lastDrawn = ReadBackBuffer(options.width, options.height);
+        } catch (const std::bad_alloc&) {
+          failure = kExitFailed;
+          error = "out of memory reading back frame " + std::to_string(frame) + ": a smaller --size needs less";
+        }
         read = Clock::now();
         ++drawnKept;
       }
-      if (!writer.Add(frame, lastDrawn)) failure = kExitFailed;  // the writer says which below
+      if (failure == 0 && !writer.Add(frame, lastDrawn)) failure = kExitFailed;  // the writer says which below
       drawing += Seconds(drawn - frameStart);
       readingBack += Seconds(read - drawn);
       writing += Seconds(Clock::now() - read);
@@ -235,7 +258,8 @@ int RunCapture(const Options& options) {
   windowSystem.beforeFrame = nullptr;
   windowSystem.beforeSwap = nullptr;
 
-  if (g_stopSignal != 0 || failure != 0 || !loopStarted || kept != plan.count()) {
+  const int stopSignal = g_stopSignal.load();
+  if (stopSignal != 0 || failure != 0 || !loopStarted || kept != plan.count()) {
     // Whatever the writer still holds is not wanted, unless it says why it failed.
     if (failure != 0) {
       writer.Finish(&error, &failure);
@@ -247,13 +271,13 @@ int RunCapture(const Options& options) {
     Say(error);
     return failure;
   }
-  if (g_stopSignal != 0) {
+  if (stopSignal != 0) {
     video.Abort();
-    Say(std::string("interrupted by ") + (g_stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " after " +
+    Say(std::string("interrupted by ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " after " +
         std::to_string(kept) + " of " + std::to_string(plan.count()) + " frames" +
         (options.outFile.empty() ? "" : "; no video written") +
         (options.sheetFile.empty() ? "" : "; no contact sheet written"));
-    return 128 + static_cast<int>(g_stopSignal);
+    return 128 + stopSignal;
   }
   if (failure != 0) {
     video.Abort();

@@ -107,8 +107,10 @@ void Session::OnShowStart() {
   app_->demo.windowEndMs = INT32_MAX;
   clock_.Start(app_->demo.registry.music.stream, grid_.originMs);
   std::string error;
-  watching_ = assets_.Start(app_->demo.registry, &error);
+  watching_ = assets_.Start(app_->demo.registry.ReloadableAssets(), &error);
   if (!watching_) Say("changed files will not be loaded again: " + error);
+  for (const std::string& problem : assets_.unwatched())
+    Say(problem + "; changed files there are loaded again once it can be watched");
   if (clock_.deviceless()) Say("no sound device: the show follows the performance counter, in silence");
 
   const capture::SceneWindow window = capture::WindowOf(options_.scene);
