@@ -8,39 +8,84 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
+#include <ctime>
+#include <new>
 
 namespace VantorGL::capture {
 namespace {
 
 std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-// Temporary files and encoder processes alive now, for the exit handler: a
-// fixed-status exit of the production (std::exit) skips the destructors.
-struct Pending {
-  std::set<std::string> files;
-  std::set<pid_t> encoders;
+// Temporary files and encoder processes alive now, for the clean-ups that
+// cannot wait for destructors: an exit that skips them (ExitProgram, or
+// std::exit from a library) and a second Ctrl-C, whose handler may run on any
+// thread while others add and remove entries. Fixed slots, taken and given
+// back atomically, read with async-signal-safe calls only.
+enum SlotState : int { kFree, kFilling, kInUse, kRemoving };
+struct Slot {
+  std::atomic<int> state{kFree};
+  pid_t encoder = 0;      // an ffmpeg writing into a temporary file; else
+  char path[4096] = {};   // a temporary file
 };
-Pending& ThePending() {
-  static Pending* pending = new Pending;  // never destroyed: the exit handler runs late
-  return *pending;
-}
-void CleanUpAtExit() {
-  Pending& p = ThePending();
-  for (pid_t pid : p.encoders) {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+constexpr int kSlots = 16;  // a capture has four at most: a frame, the video, its encoder, the sheet
+Slot g_slots[kSlots];
+// Temporary files and encoders being made now (registered, not yet on disk or
+// not yet known by their process id), in all threads and in this one.
+std::atomic<int> g_making{0};
+thread_local int t_making = 0;
+std::atomic<bool> g_removing{false};  // the clean-up has begun: nothing new is made
+
+int Register(const std::string& path, pid_t encoder) {
+  if (path.size() >= sizeof Slot::path) return -1;  // not a path open() would take either
+  for (int i = 0; i < kSlots; ++i) {
+    int expected = kFree;
+    if (!g_slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(g_slots[i].path, path.c_str(), path.size() + 1);
+    g_slots[i].encoder = encoder;
+    g_slots[i].state.store(kInUse);
+    return i;
   }
-  for (const std::string& f : p.files) unlink(f.c_str());
-  p.encoders.clear();
-  p.files.clear();
+  return -1;
 }
+void Unregister(int& slot) {
+  if (slot < 0) return;
+  int expected = kInUse;
+  g_slots[slot].state.compare_exchange_strong(expected, kFree);  // kRemoving: the clean-up has it
+  slot = -1;
+}
+
+// Brackets the making of a temporary file or an encoder, from its registration
+// until it is on disk or its process id is known: the clean-up waits for what
+// is being made, and once it has begun nothing new is made.
+class Making {
+ public:
+  Making() {
+    ++t_making;
+    g_making.fetch_add(1);
+    if (g_removing.load()) {
+      g_making.fetch_sub(1);
+      --t_making;
+      for (;;) pause();  // the process is ending
+    }
+  }
+  ~Making() {
+    g_making.fetch_sub(1);
+    --t_making;
+  }
+  Making(const Making&) = delete;
+  Making& operator=(const Making&) = delete;
+};
+
+void CleanUpAtExit() { RemovePendingFiles(); }
 void RegisterExitHandler() {
-  static const bool registered = [] { return std::atexit(CleanUpAtExit) == 0; }();
+  static const bool registered = [] {
+    return std::atexit(CleanUpAtExit) == 0 && std::at_quick_exit(CleanUpAtExit) == 0;
+  }();
   (void)registered;
 }
 
@@ -106,7 +151,11 @@ void DrawText(Picture& p, int x, int y, const std::string& text, int scale, uint
 namespace {
 void AppendToVector(png_structp png, png_bytep data, png_size_t size) {
   auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + size);
+  try {
+    out->insert(out->end(), data, data + size);
+  } catch (const std::bad_alloc&) {
+    png_error(png, "out of memory");  // an exception must not cross libpng's frames
+  }
 }
 void NoFlush(png_structp) {}
 }  // namespace
@@ -128,6 +177,29 @@ bool WritePng(png_structp png, png_infop info, const Picture& picture, int level
   return true;
 }
 }  // namespace
+
+void RemovePendingFiles() {
+  g_removing.store(true);
+  // What other threads are making gets onto disk first, within a moment.
+  for (int i = 0; i < 2000 && g_making.load() > t_making; ++i) {
+    const timespec ms{0, 1000000};
+    nanosleep(&ms, nullptr);
+  }
+  bool taken[kSlots] = {};
+  for (int i = 0; i < kSlots; ++i) {
+    int expected = kInUse;
+    taken[i] = g_slots[i].state.compare_exchange_strong(expected, kRemoving);
+  }
+  // Encoders first: they write into the files.
+  for (int i = 0; i < kSlots; ++i) {
+    if (!taken[i] || g_slots[i].encoder <= 0) continue;
+    kill(g_slots[i].encoder, SIGKILL);
+    while (waitpid(g_slots[i].encoder, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+  for (int i = 0; i < kSlots; ++i)
+    if (taken[i] && g_slots[i].encoder <= 0) unlink(g_slots[i].path);
+}
 
 bool EncodePng(const Picture& picture, int level, std::vector<uint8_t>* out) {
   out->clear();
@@ -208,7 +280,7 @@ bool MakeDirectories(const std::string& dir, std::string* error) {
 PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
   tempPath_ = DirectoryOf(finalPath_) + "/." + BaseName(finalPath_) + ".part-" + std::to_string(getpid());
   RegisterExitHandler();
-  ThePending().files.insert(tempPath_);
+  slot_ = Register(tempPath_, 0);
 }
 
 PendingFile::~PendingFile() { Discard(); }
@@ -221,14 +293,14 @@ bool PendingFile::Commit(std::string* error) {
     return false;
   }
   pending_ = false;
-  ThePending().files.erase(tempPath_);
+  Unregister(slot_);
   return true;
 }
 
 void PendingFile::Discard() {
   if (!pending_) return;
   unlink(tempPath_.c_str());
-  ThePending().files.erase(tempPath_);
+  Unregister(slot_);
   pending_ = false;
 }
 
@@ -244,6 +316,7 @@ std::string FrameDirectory::FileName(int64_t frame) {
 }
 
 bool FrameDirectory::WriteEncoded(int64_t frame, const std::vector<uint8_t>& png, std::string* error) {
+  Making making;
   PendingFile file(dir_ + "/" + FileName(frame));
   return WriteBytes(file.path(), png, error) && file.Commit(error);
 }
@@ -251,6 +324,7 @@ bool FrameDirectory::WriteEncoded(int64_t frame, const std::vector<uint8_t>& png
 VideoEncoder::~VideoEncoder() { Abort(); }
 
 bool VideoEncoder::Start(const Settings& s, std::string* error) {
+  Making making;
   settings_ = s;
   file_ = std::make_unique<PendingFile>(s.path);
   char seconds[64];
@@ -299,7 +373,7 @@ bool VideoEncoder::Start(const Settings& s, std::string* error) {
     execv(argv[0], argv.data());
     _exit(127);
   }
-  ThePending().encoders.insert(pid_);
+  encoderSlot_ = Register(file_->path(), pid_);
   close(fds[0]);
   pipe_ = fds[1];
   // A frame is megabytes: a pipe of 1 MiB instead of 64 KiB hands it over in a
@@ -330,7 +404,7 @@ bool VideoEncoder::Finish(std::string* error) {
   int status = 0;
   while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
   }
-  ThePending().encoders.erase(pid_);
+  Unregister(encoderSlot_);
   pid_ = -1;
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     *error = WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "ffmpeg could not be run"
@@ -348,7 +422,7 @@ void VideoEncoder::Abort() {
     kill(pid_, SIGKILL);
     while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
-    ThePending().encoders.erase(pid_);
+    Unregister(encoderSlot_);
     pid_ = -1;
   }
   if (file_) file_->Discard();
@@ -403,8 +477,14 @@ void ContactSheet::Add(int64_t cell, const Picture& frame, int32_t musicTimeMs) 
 }
 
 bool ContactSheet::Write(const std::string& path, std::string* error) {
+  std::vector<uint8_t> png;
+  if (!EncodePng(sheet_, 6, &png)) {
+    *error = "cannot encode " + path;
+    return false;
+  }
+  Making making;
   PendingFile file(path);
-  return WritePng(file.path(), sheet_, 6, error) && file.Commit(error);
+  return WriteBytes(file.path(), png, error) && file.Commit(error);
 }
 
 }  // namespace VantorGL::capture

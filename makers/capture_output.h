@@ -4,7 +4,8 @@
 // directory and renamed into place only when complete, so an interrupted or
 // failed capture never leaves a half-written file under the name asked for.
 // Temporary files still pending when the process exits (also through
-// ExitProgram) are removed then, after any ffmpeg still writing one is stopped.
+// ExitProgram) are removed then, after any ffmpeg still writing one is stopped;
+// RemovePendingFiles does the same at once, from a signal handler too.
 // One thread at a time: the capture's, or its writer's while frames are written.
 #include <sys/types.h>
 
@@ -35,6 +36,11 @@ std::string FindProgram(const std::string& name);
 // Makes `dir` and its missing parents. False with `error` set.
 bool MakeDirectories(const std::string& dir, std::string* error);
 
+// Stops every encoder and removes every temporary file pending now; what
+// another thread is making then is waited for (a moment at most), and nothing
+// new is made afterwards: for a process about to end. Async-signal-safe.
+void RemovePendingFiles();
+
 // A file being written under "<dir>/.<name>.part-<pid>" until Commit renames
 // it to its final path. Destroyed uncommitted, the temporary file is removed.
 class PendingFile {
@@ -53,6 +59,7 @@ class PendingFile {
   std::string finalPath_;
   std::string tempPath_;
   bool pending_ = true;
+  int slot_ = -1;  // in the list of what RemovePendingFiles removes
 };
 
 // --frames DIR: DIR/frame_NNNNNN.png, one per kept frame.
@@ -102,6 +109,7 @@ class VideoEncoder {
   Settings settings_;
   std::unique_ptr<PendingFile> file_;
   pid_t pid_ = -1;
+  int encoderSlot_ = -1;
   int pipe_ = -1;
   std::vector<std::string> command_;
 };

@@ -4,13 +4,17 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/message_box.h"
 #include "makers/capture_output.h"
 #include "makers/capture_progress.h"
 #include "makers/capture_writer.h"
@@ -22,26 +26,41 @@ namespace VantorGL::capture {
 namespace {
 
 std::string g_program = "capture";  // the show's capture program, for messages
+// What a second signal writes, made before any signal can come: a handler may
+// only write what is ready.
+std::string g_againSigint, g_againSigterm;
 
-volatile sig_atomic_t g_stopSignal = 0;
+// The first SIGINT or SIGTERM; the capture stops after the frame it is making.
+std::atomic<int> g_stopSignal{0};
 
 void OnStopSignal(int signal) {
-  g_stopSignal = signal;
-  // A second Ctrl-C ends the program at once.
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigaction(signal, &action, nullptr);
+  int none = 0;
+  if (g_stopSignal.compare_exchange_strong(none, signal)) return;
+  // A second one: end at once, but leave no temporary file behind.
+  RemovePendingFiles();
+  const std::string& text = signal == SIGINT ? g_againSigint : g_againSigterm;
+  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text.data(), text.size());
+  _exit(128 + signal);
 }
 
 void InstallSignalHandlers() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   // A dead encoder shows as a failed write, not as the end of this process.
   signal(SIGPIPE, SIG_IGN);
+}
+
+// The viewer reads every message box's caption and text on standard error
+// (platform/message_box.h writes it before asking): a box on the capture's
+// hidden display, often a virtual one, would wait for an answer nobody can give.
+int AnswerUnseen(const std::string&, const std::string&, unsigned style) {
+  return (style & 0xF) == platform::MB_YESNO ? platform::IDNO : platform::IDOK;
 }
 
 void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", g_program.c_str(), text.c_str()); }
@@ -84,6 +103,8 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSystem& windowSystem) {
   g_program = show.Name() + "-capture";
+  g_againSigint = g_program + ": interrupted again by SIGINT: stopped at once\n";
+  g_againSigterm = g_program + ": interrupted again by SIGTERM: stopped at once\n";
   const FramePlan plan = PlanFrames(options);
   const std::string from = FormatMusicTime(plan.MusicTimeMs(plan.firstFrame));
   const std::string to = FormatMusicTime(options.toMs.value_or(WindowOf(options).endMs));
@@ -133,6 +154,7 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
   // quit event that the hidden window never sees).
   setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
   InstallSignalHandlers();
+  platform::SetMessageBoxHandler(AnswerUnseen);
 
   int64_t counter = 0;
   platform::SetClockSource([&counter] { return counter; }, kCounterFrequency);
@@ -194,7 +216,7 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
 
   windowSystem.beforeFrame = [&] {
     loopStarted = true;
-    if (g_stopSignal != 0 || failure != 0 || made >= plan.endFrame) {
+    if (g_stopSignal.load() != 0 || failure != 0 || made >= plan.endFrame) {
       windowSystem.RequestClose();
       return;
     }
@@ -217,11 +239,16 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
       if (show.drawn) {
         glFinish();
         drawn = Clock::now();
-        lastDrawn = ReadBackBuffer(options.width, options.height);
+        try {
+          lastDrawn = ReadBackBuffer(options.width, options.height);
+        } catch (const std::bad_alloc&) {
+          failure = kExitFailed;
+          error = "out of memory reading back frame " + std::to_string(frame) + ": a smaller --size needs less";
+        }
         read = Clock::now();
         ++drawnKept;
       }
-      if (!writer.Add(frame, lastDrawn)) failure = kExitFailed;  // the writer says which below
+      if (failure == 0 && !writer.Add(frame, lastDrawn)) failure = kExitFailed;  // the writer says which below
       drawing += Seconds(drawn - frameStart);
       readingBack += Seconds(read - drawn);
       writing += Seconds(Clock::now() - read);
@@ -235,7 +262,8 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
   windowSystem.beforeFrame = nullptr;
   windowSystem.beforeSwap = nullptr;
 
-  if (g_stopSignal != 0 || failure != 0 || !loopStarted || kept != plan.count()) {
+  const int stopSignal = g_stopSignal.load();
+  if (stopSignal != 0 || failure != 0 || !loopStarted || kept != plan.count()) {
     // Whatever the writer still holds is not wanted, unless it says why it failed.
     if (failure != 0) {
       writer.Finish(&error, &failure);
@@ -247,13 +275,13 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
     Say(error);
     return failure;
   }
-  if (g_stopSignal != 0) {
+  if (stopSignal != 0) {
     video.Abort();
-    Say(std::string("interrupted by ") + (g_stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " after " +
+    Say(std::string("interrupted by ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " after " +
         std::to_string(kept) + " of " + std::to_string(plan.count()) + " frames" +
         (options.outFile.empty() ? "" : "; no video written") +
         (options.sheetFile.empty() ? "" : "; no contact sheet written"));
-    return 128 + static_cast<int>(g_stopSignal);
+    return 128 + stopSignal;
   }
   if (failure != 0) {
     video.Abort();

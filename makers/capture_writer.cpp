@@ -1,6 +1,8 @@
 #include "makers/capture_writer.h"
 
 #include <chrono>
+#include <new>
+#include <string>
 
 namespace VantorGL::capture {
 namespace {
@@ -84,7 +86,14 @@ void FrameWriter::Run() {
     }
     std::string error;
     int status = 0;
-    const bool ok = Write(item, &error, &status);
+    bool ok = false;
+    try {
+      ok = Write(item, &error, &status);
+    } catch (const std::bad_alloc&) {
+      // A picture too large for the memory left: the capture fails and cleans up.
+      error = "out of memory writing frame " + std::to_string(item.frame) + ": a smaller --size needs less";
+      status = kExitFailed;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     // Taken off only now, so a full queue also counts the frame being written.
     if (!queue_.empty()) queue_.pop_front();

@@ -40,7 +40,7 @@ double MusicClock::FramesPlayedNow(int64_t counter) const {
 
 double MusicClock::UsAt(double deviceFrame) const {
   const double frame = std::clamp(deviceFrame, anchorFrame_, std::max(anchorFrame_, stopFrame_));
-  return static_cast<double>(anchorUs_) + (frame - anchorFrame_) * kUsPerSecond / rate_;
+  return anchorUs_ + (frame - anchorFrame_) * kUsPerSecond / rate_;
 }
 
 int64_t MusicClock::Peek() const {
@@ -68,13 +68,15 @@ void MusicClock::Place(int64_t showUs, bool play) {
     platform::AudioDeviceLock hold;
     audio::ChannelStop(stream_);
     const int64_t frame = std::llround((originMs_ * 1000.0 + static_cast<double>(showUs)) * rate_ / kUsPerSecond);
+    placedFrame_ = -1;
     if (frame >= 0 && frame < streamFrames_) {
       audio::ChannelSetPosition(stream_, static_cast<uint64_t>(frame) * audio::kBytesPerFrame, audio::POS_BYTE);
       if (play) audio::ChannelPlay(stream_, false);
+      placedFrame_ = frame;
     }
     anchorFrame_ = FramesHanded();
   }
-  anchorUs_ = showUs;
+  anchorUs_ = static_cast<double>(showUs);
   stopFrame_ = play ? std::numeric_limits<double>::infinity() : anchorFrame_;
   playing_ = play;
   lastUs_ = showUs;
@@ -95,7 +97,29 @@ void MusicClock::Pause() {
 }
 
 void MusicClock::Resume() {
-  if (!playing_) Place(HeldUs(), true);
+  if (playing_) return;
+  // On from the frame after the last one handed before the pause, and the clock
+  // from the very moment it held at. Placing again at the held microsecond
+  // would round twice and could put the music back by a frame, heard twice.
+  const double heldUs = UsAt(stopFrame_);
+  {
+    platform::AudioDeviceLock hold;
+    if (placedFrame_ >= 0) {
+      const int64_t frame = placedFrame_ + std::llround(stopFrame_ - anchorFrame_);
+      placedFrame_ = -1;
+      if (frame < streamFrames_) {
+        audio::ChannelSetPosition(stream_, static_cast<uint64_t>(frame) * audio::kBytesPerFrame, audio::POS_BYTE);
+        audio::ChannelPlay(stream_, false);
+        placedFrame_ = frame;
+      }
+    }
+    anchorFrame_ = FramesHanded();
+  }
+  anchorUs_ = heldUs;
+  stopFrame_ = std::numeric_limits<double>::infinity();
+  playing_ = true;
+  pending_.clear();
+  lastOffsetMs_.reset();
 }
 
 int64_t MusicClock::HeldUs() const {

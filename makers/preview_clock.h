@@ -84,8 +84,9 @@ class MusicClock {
   int64_t wallStart_ = 0;  // counter at Start, for the deviceless clock
 
   bool playing_ = false;
-  int64_t anchorUs_ = 0;
+  double anchorUs_ = 0;     // show time at anchorFrame_
   double anchorFrame_ = 0;
+  int64_t placedFrame_ = -1;  // the music's frame at anchorFrame_; -1: none (silence)
   double stopFrame_ = std::numeric_limits<double>::infinity();
   int64_t lastUs_ = 0;
 

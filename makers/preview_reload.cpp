@@ -1,5 +1,7 @@
 #include "makers/preview_reload.h"
 
+#include <algorithm>
+
 #include "shell/file_paths.h"
 
 namespace VantorGL::preview {
@@ -12,10 +14,9 @@ bool AssetWatch::Start(const std::vector<ReloadableAsset>& assets, std::string* 
   for (const ReloadableAsset& asset : assets) {
     // The file the loader opens: the names mix "data/" and "Data/".
     const std::string path = ResolvePath(asset.file);
-    if (!watch_.Add(path)) {
-      *error = watch_.error();
-      return false;
-    }
+    if (!watch_.Add(path) &&
+        std::find(unwatched_.begin(), unwatched_.end(), watch_.error()) == unwatched_.end())
+      unwatched_.push_back(watch_.error());
     names_[path].push_back(asset.name);
   }
   return true;

@@ -25,9 +25,14 @@ class AssetWatch {
     Clock::time_point firstSeen;       // when its first change was read
   };
 
-  // Follows the files of `assets`. False with `error` set when inotify is
-  // missing; the preview then runs without reloading.
+  // Follows the files of `assets` (IShow::ReloadableAssets). False with
+  // `error` set when inotify is missing; the preview then runs without
+  // reloading. A directory that cannot be watched now leaves the others
+  // followed; unwatched() names it.
   bool Start(const std::vector<ReloadableAsset>& assets, std::string* error);
+  // One line per directory that could not be watched at Start ("cannot watch
+  // DIR: reason"). Its files are followed from when it can be.
+  const std::vector<std::string>& unwatched() const { return unwatched_; }
 
   // The assets to load again now.
   std::vector<Due> TakeDue(Clock::time_point now);
@@ -40,6 +45,7 @@ class AssetWatch {
   platform::FileWatch watch_;
   std::map<std::string, std::vector<std::string>> names_;  // path on disk -> assets
   std::map<std::string, Pending> pending_;                 // path on disk -> its change
+  std::vector<std::string> unwatched_;
 };
 
 }  // namespace VantorGL::preview

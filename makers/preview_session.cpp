@@ -92,6 +92,8 @@ void Session::OnShowStart() {
   std::string error;
   watching_ = assets_.Start(show_.ReloadableAssets(), &error);
   if (!watching_) Say("changed files will not be loaded again: " + error);
+  for (const std::string& problem : assets_.unwatched())
+    Say(problem + "; changed files there are loaded again once it can be watched");
   if (clock_.deviceless()) Say("no sound device: the show follows the performance counter, in silence");
 
   const capture::SceneWindow window = capture::WindowOf(options_);

@@ -1,8 +1,10 @@
 #include "platform/file_watch.h"
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -11,7 +13,10 @@ namespace {
 
 // Written and closed, renamed into place, or written to: a file that a save
 // touched. A file just made, renamed away or removed is no new version yet.
-constexpr uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY;
+constexpr uint32_t kFileEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY;
+// The directory itself removed or moved away: its watch no longer follows the
+// path (IN_IGNORED comes when the kernel drops the watch).
+constexpr uint32_t kDirectoryEvents = IN_DELETE_SELF | IN_MOVE_SELF;
 
 void Split(const std::string& path, std::string& dir, std::string& name) {
   const size_t slash = path.rfind('/');
@@ -36,27 +41,25 @@ FileWatch::~FileWatch() {
   fd_ = -1;
 }
 
+bool FileWatch::Watch(const std::string& path, Directory& directory) {
+  const int watch = inotify_add_watch(fd_, path.c_str(), kFileEvents | kDirectoryEvents | IN_ONLYDIR);
+  if (watch < 0) {
+    error_ = "cannot watch " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  directory.watch = watch;
+  watched_[watch] = path;
+  return true;
+}
+
 bool FileWatch::Add(const std::string& path) {
   if (fd_ < 0) return false;
   std::string dir, name;
   Split(path, dir, name);
-  int watch;
-  if (auto it = watches_.find(dir); it != watches_.end()) {
-    watch = it->second;
-  } else {
-    watch = inotify_add_watch(fd_, dir.c_str(), kEvents);
-    if (watch < 0) {
-      error_ = "cannot watch " + dir + ": " + std::strerror(errno);
-      return false;
-    }
-    watches_[dir] = watch;
-    directories_[watch] = dir;
-  }
-  std::vector<std::string>& paths = files_[{watch, name}];
-  for (const std::string& p : paths)
-    if (p == path) return true;
-  paths.push_back(path);
-  return true;
+  Directory& directory = directories_[dir];
+  std::vector<std::string>& paths = directory.files[name];
+  if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
+  return directory.watch >= 0 || Watch(dir, directory);
 }
 
 std::vector<FileWatch::Change> FileWatch::Poll() {
@@ -70,15 +73,37 @@ std::vector<FileWatch::Change> FileWatch::Poll() {
       const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
       at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
       if (e->mask & IN_Q_OVERFLOW) {
-        for (const auto& [key, paths] : files_)
-          for (const std::string& p : paths) changes.push_back({p, true});
+        for (const auto& [dir, directory] : directories_)
+          for (const auto& [name, paths] : directory.files)
+            for (const std::string& p : paths) changes.push_back({p, true});
         continue;
       }
-      if (e->len == 0 || !(e->mask & kEvents)) continue;
-      auto it = files_.find({e->wd, std::string(e->name)});
-      if (it == files_.end()) continue;
+      const auto watched = watched_.find(e->wd);
+      if (watched == watched_.end()) continue;  // a watch already given up
+      Directory& directory = directories_[watched->second];
+      if (e->mask & (kDirectoryEvents | IN_IGNORED)) {
+        // A watch on a directory moved away would follow it elsewhere: drop it.
+        if (!(e->mask & IN_IGNORED)) inotify_rm_watch(fd_, e->wd);
+        directory.watch = -1;
+        watched_.erase(watched);
+        continue;
+      }
+      if (e->len == 0 || !(e->mask & kFileEvents)) continue;
+      const auto file = directory.files.find(e->name);
+      if (file == directory.files.end()) continue;
       const bool complete = (e->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0;
-      for (const std::string& p : it->second) changes.push_back({p, complete});
+      for (const std::string& p : file->second) changes.push_back({p, complete});
+    }
+  }
+  // Directories not watched now: each one found again may hold new versions
+  // of its files, written while nobody watched (or still being written).
+  for (auto& [dir, directory] : directories_) {
+    if (directory.watch >= 0) continue;
+    if (!Watch(dir, directory)) continue;
+    for (const auto& [name, paths] : directory.files) {
+      struct stat st {};
+      if (stat((dir + "/" + name).c_str(), &st) != 0) continue;
+      for (const std::string& p : paths) changes.push_back({p, false});
     }
   }
   return changes;

@@ -3,7 +3,10 @@
 // inotify. Each file's directory is watched rather than the file itself, so a
 // save that writes a new file and renames it over the old one (what most
 // editors and exporters do) is seen as well as a write in place, and a file
-// removed and made again is still followed.
+// removed and made again is still followed. A directory that is itself removed
+// and made again (a checkout, `rsync --delete`, regenerated content), or that
+// could not be watched when its file was added, is watched again from the
+// first Poll that finds it; its followed files are then reported as changed.
 //
 // Nothing here waits or runs on a thread of its own: the owner polls, and
 // Poll never blocks. Main thread only.
@@ -32,8 +35,9 @@ class FileWatch {
   const std::string& error() const { return error_; }
 
   // Follows the file at `path` (relative to the working directory or absolute;
-  // it need not exist yet, its directory must). False with error() set when
-  // the directory cannot be watched.
+  // it need not exist yet). False with error() set when its directory cannot be
+  // watched now (missing, unreadable, no watches left): the file is followed
+  // all the same from the Poll at which the directory can be watched.
   bool Add(const std::string& path);
 
   // What happened to the followed files since the last call, one entry per
@@ -42,11 +46,16 @@ class FileWatch {
   std::vector<Change> Poll();
 
  private:
+  struct Directory {
+    int watch = -1;                                           // -1: not watched now
+    std::map<std::string, std::vector<std::string>> files;    // name -> paths as given
+  };
+  bool Watch(const std::string& path, Directory& directory);  // false with error_ set
+
   int fd_ = -1;
   std::string error_;
-  std::map<int, std::string> directories_;                    // watch -> directory
-  std::map<std::string, int> watches_;                        // directory -> watch
-  std::map<std::pair<int, std::string>, std::vector<std::string>> files_;  // (watch, name) -> paths
+  std::map<std::string, Directory> directories_;  // directory -> its watch and files
+  std::map<int, std::string> watched_;            // watch -> directory
 };
 
 }  // namespace VantorGL::platform

@@ -100,3 +100,28 @@ TEST(MissingEnvironment, WithoutASoundDeviceTheShowPlaysSilentlyWithOneLogLine) 
   EXPECT_EQ(r.status, 2) << r.stderrText;
   EXPECT_EQ(r.stderrText.find("ALSA lib"), std::string::npos) << r.stderrText;
 }
+
+// The capture on a driver older than OpenGL 2.1, under an X server like the
+// xvfb-run its own messages recommend: the production's box would wait on a
+// display nobody sees. Its line and its status end the capture at once, and
+// the video begun (its encoder, its temporary file) is not left behind.
+TEST(MissingEnvironment, CaptureOnTooOldAnOpenGlEndsWithTheLineAndStatusWithoutABox) {
+  PrivateXvfb xvfb;
+  ASSERT_TRUE(xvfb.Start(1280, 720));
+  WorkDir dir = WorkDir::CopyOfStage();
+  const ProgramResult r =
+      RunProgram({.program = ProgramPath("tessaly-capture"),
+                  .args = {"--fps", "5", "--size", "320x180", "--out", "out/show.mp4"},
+                  .workDir = dir.path(),
+                  .env = {{"MESA_GL_VERSION_OVERRIDE", "2.0"}, {"SDL_AUDIODRIVER", "dummy"}}},
+                 kTimeoutMs / 2);
+  ASSERT_FALSE(r.timedOut) << "still running: waiting on a box?\n" << r.stderrText;
+  ASSERT_TRUE(r.exited) << "signal " << r.signal << "\n" << r.stderrText;
+  EXPECT_EQ(r.status, 1) << r.stderrText;
+  EXPECT_NE(r.stderrText.find("OpenGL 2.1 not supported: OpenGL 2.1 not supported.. lol\n"), std::string::npos)
+      << r.stderrText;
+  EXPECT_NE(r.stderrText.find("OpenGL 2.1 not supported: the driver offers OpenGL 2.0\n"), std::string::npos)
+      << r.stderrText;
+  EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
+  EXPECT_TRUE(ProcessesWorkingIn(dir.path()).empty()) << "the encoder still runs";
+}

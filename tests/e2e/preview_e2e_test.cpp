@@ -2,9 +2,10 @@
 // own X server, driven by keys: a seek and a step land on the capture's
 // pictures; a pause holds the picture and the music (the disk sound driver's
 // output shows the music stopping and going on from the same sample), with the
-// clock within 5 ms of the music on a device running fast; changed asset files
-// are loaded again while it runs, and broken ones leave it running with the
-// old asset and a line saying why. Pictures are 320 x 180 to keep captures short.
+// clock within 5 ms of the music on a device slower than real time; changed
+// asset files are loaded again while it runs, and broken ones leave it running
+// with the old asset on screen and a line saying why. Pictures are 320 x 180
+// to keep captures short.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -97,10 +100,7 @@ class PreviewEndToEnd : public ::testing::Test {
   bool WaitForLine(const std::string& text, int count, int timeoutMs = kLineMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     do {
-      const std::string err = preview.Stderr();
-      int found = 0;
-      for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++found;
-      if (found >= count) return true;
+      if (CountLines(text) >= count) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     } while (std::chrono::steady_clock::now() < deadline && preview.Running());
     return false;
@@ -117,6 +117,49 @@ class PreviewEndToEnd : public ::testing::Test {
       shown = GrabRgb(windowId);
     }
     return shown;
+  }
+
+  // The window's picture once it is no longer `old`; `old` at the deadline.
+  Rgb PictureOnceItChangesFrom(const Rgb& old, int timeoutMs = kLineMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    Rgb shown = GrabRgb(windowId);
+    while (shown == old && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      shown = GrabRgb(windowId);
+    }
+    return shown;
+  }
+
+  // The picture of a held preview: once the window has shown the same one
+  // for half a second (the line that it is on screen can come before the X
+  // server has carried out the swap, and a loaded machine draws late).
+  Rgb HeldPicture() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLineMs);
+    Rgb shown = GrabRgb(windowId);
+    int same = 0;
+    while (same < 4 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(125));
+      Rgb again = GrabRgb(windowId);
+      same = again == shown ? same + 1 : 0;
+      shown = std::move(again);
+    }
+    return shown;
+  }
+
+  // A step on and back while held at `frame`: once it is on screen again, the
+  // frame shown was drawn after whatever happened before the keys.
+  void DrawHeldFrameAgain(int frame) {
+    const std::string line = "(frame " + std::to_string(frame) + "), held";
+    const int seen = CountLines(line);
+    Keys("bracketright bracketleft");
+    ASSERT_TRUE(WaitForLine(line, seen + 1)) << preview.Stderr();
+  }
+
+  int CountLines(const std::string& text) {
+    const std::string err = preview.Stderr();
+    int found = 0;
+    for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++found;
+    return found;
   }
 
   // Escape ends the preview with status 0; what it wrote.
@@ -193,27 +236,50 @@ int64_t FindInMusic(const VantorGL::DecodedAudio& music, const std::vector<float
   return -1;
 }
 
-// On the disk driver, paced about 15 % faster than real time, the music stops
-// on Space and goes on from the very next sample on Space again; the picture
-// holds meanwhile, and the clock keeps within 5 ms of the music.
-TEST_F(PreviewEndToEnd, PauseHoldsThePictureAndTheMusicOnAFastDevice) {
+// On the disk driver paced far below real time (20 ms a callback of 11.6 ms of
+// music; a loaded machine only slows it further), the music stops on Space and
+// goes on from the very next sample on Space again; the picture holds
+// meanwhile, and the clock keeps within 5 ms of the music.
+TEST_F(PreviewEndToEnd, PauseHoldsThePictureAndTheMusicOnASlowDevice) {
   StartPreview({"--from", "0:20.0"},
-               {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", "sound.raw"}, {"SDL_DISKAUDIODELAY", "10"}});
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+               {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", "sound.raw"}, {"SDL_DISKAUDIODELAY", "20"}});
+  const std::string soundFile = dir.File("sound.raw");
+  auto soundBytes = [&] {
+    std::error_code ec;
+    const auto n = std::filesystem::file_size(soundFile, ec);
+    return ec ? size_t{0} : static_cast<size_t>(n);
+  };
+  // True once the device's last `frames` frames are silent.
+  auto endsInSilence = [&](size_t frames) {
+    const std::vector<float> sound = ReadFloats(soundFile);
+    if (sound.size() / 2 < frames) return false;
+    for (size_t i = (sound.size() / 2 - frames) * 2; i < sound.size() / 2 * 2; ++i)
+      if (sound[i] != 0.0f) return false;
+    return true;
+  };
+  auto waitFor = [&](const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLineMs);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline || !preview.Running()) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  };
+  ASSERT_TRUE(waitFor([&] { return soundBytes() > 44100 * 8; })) << "a second of music: " << preview.Stderr();
   Keys("space");
   ASSERT_TRUE(WaitForLine("paused at ", 1)) << preview.Stderr();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const Rgb held = GrabRgb(windowId);
-  const size_t pausedFrom = ReadText(dir.File("sound.raw")).size();
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  // The device has played what it was handed before the pause, and a quarter
+  // of a second of silence since: the clock holds, and frames were drawn there.
+  ASSERT_TRUE(waitFor([&] { return endsInSilence(11025); })) << preview.Stderr();
+  const Rgb held = HeldPicture();
+  const size_t pausedFrom = soundBytes();
+  ASSERT_TRUE(waitFor([&] { return soundBytes() > pausedFrom + 22050 * 8; })) << "the device stopped running";
   const Rgb later = GrabRgb(windowId);
   EXPECT_TRUE(held == later) << Describe(held, later);
-  const size_t pausedTo = ReadText(dir.File("sound.raw")).size();
-  ASSERT_GT(pausedTo, pausedFrom + 8 * 1024) << "the device stopped running";
+  const size_t pausedTo = soundBytes();
   Keys("space");
   ASSERT_TRUE(WaitForLine("playing from ", 1)) << preview.Stderr();
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  EXPECT_FALSE(GrabRgb(windowId) == later) << "the picture did not move on after the pause";
+  EXPECT_FALSE(PictureOnceItChangesFrom(later) == later) << "the picture did not move on after the pause";
   const std::string err = Quit();
 
   std::smatch m;
@@ -247,37 +313,42 @@ TEST_F(PreviewEndToEnd, PauseHoldsThePictureAndTheMusicOnAFastDevice) {
   EXPECT_LE(std::llabs(after - pausedFrame), 45) << "the pause was reported at another place";
 
   // The clock against the music, and the device's pace. A clock that did not
-  // follow the device would part from it by 150 ms a second; the extremes
-  // (callbacks run late on a loaded machine) are the benchmark's to judge.
+  // follow the device would part from it by 100 ms a second or more; the
+  // extremes (callbacks run late on a loaded machine) are the benchmark's.
   ASSERT_TRUE(std::regex_search(
       err, m, std::regex(R"(98 % of them ([-+][0-9.]+) to ([-+][0-9.]+) ms.*took (\d+) frames a second)")))
       << err;
   EXPECT_GE(std::stod(m[1]), -5.0) << err;
   EXPECT_LE(std::stod(m[2]), 5.0) << err;
-  EXPECT_GT(std::stol(m[3]), 46000) << "the device was meant to run fast: " << err;
+  EXPECT_LT(std::stol(m[3]), 40000) << "the device was meant to run slow: " << err;
 }
 
 // A slide written over while the preview holds it appears without a restart;
 // files that no longer load (the slide, a model, the geometry stage) each give
-// one line naming the file and the reason, and the old asset stays.
+// one line naming the file and the reason, and the old asset stays on screen:
+// the slide in the show, the logo in the water scene, where a good new model
+// then shows in its place (so the logo is in view).
 TEST_F(PreviewEndToEnd, ChangedFilesAreLoadedAgainAndBrokenOnesKeepTheOld) {
   VantorGL::cPropertySystem properties;
   properties.LoadText(ReadText(dir.File("data/default.qelProperty")));
   const VantorGL::FileProperty* slide = properties.FindFileRecord("Slide20");  // up from 0:12.0 to 0:14.6
   const VantorGL::FileProperty* model = properties.FindFileRecord("KMLogo");
-  ASSERT_TRUE(slide && model);
+  const VantorGL::FileProperty* scenery = properties.FindFileRecord("testScenary");
+  ASSERT_TRUE(slide && model && scenery);
   const std::string slideFile = dir.File(slide->fileName);
 
-  StartPreview({"--from", "0:13.0", "--paused"});
-  const Rgb before = GrabRgb(windowId);
-
+  StartPreview({"--from", "0:13.0", "--paused"});  // held at frame 780 (13 s at 60 fps)
+  const Rgb before = HeldPicture();
   RgbaPicture red(1024, 768);
   red.Fill(0, 0, 1024, 768, 255, 0, 0);
   WriteBytes(slideFile, EncodePng(red));
   ASSERT_TRUE(WaitForLine("reloaded Slide20 from ", 1, 5000)) << preview.Stderr();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const Rgb after = GrabRgb(windowId);
-  ASSERT_FALSE(after == before);
+  ASSERT_FALSE(PictureOnceItChangesFrom(before) == before);
+  // Compared below with the same frame drawn anew after the broken files:
+  // drawn anew here too (the first frame after a reload can differ from it
+  // along the window's outermost pixels).
+  DrawHeldFrameAgain(780);
+  const Rgb after = HeldPicture();
   const uint8_t* centre = after.at(after.width / 2, after.height / 2);
   EXPECT_GT(centre[0], 200);
   EXPECT_LT(centre[1], 40);
@@ -287,20 +358,33 @@ TEST_F(PreviewEndToEnd, ChangedFilesAreLoadedAgainAndBrokenOnesKeepTheOld) {
   WriteBytes(dir.File("slide.tmp"), std::vector<uint8_t>(4000, 0x5A));
   ASSERT_EQ(std::rename(dir.File("slide.tmp").c_str(), slideFile.c_str()), 0);
   ASSERT_TRUE(WaitForLine("Slide20: ", 1, 5000)) << preview.Stderr();
-  WriteBytes(dir.File(model->fileName), {'M', 'M', 0, 0});
-  ASSERT_TRUE(WaitForLine("KMLogo: ", 1, 5000)) << preview.Stderr();
   WriteBytes(dir.File("Data/Shaders/test.geom"), {'n', 'o', 't', ' ', 'G', 'L', 'S', 'L', '\n'});
   ASSERT_TRUE(WaitForLine("GeometryStage: ", 1, 5000)) << preview.Stderr();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_TRUE(GrabRgb(windowId) == after) << "the slide changed although its new file is broken";
-
-  const std::string err = Quit();
+  DrawHeldFrameAgain(780);
+  const Rgb kept = PictureOnceItIs(after);
+  EXPECT_TRUE(kept == after) << "the slide changed although its new file is broken: " << Describe(kept, after);
+  std::string err = Quit();
   EXPECT_NE(err.find("Slide20: " + slide->fileName +
                      " is not a complete PNG picture; the version loaded before stays in use"),
             std::string::npos)
       << err;
-  EXPECT_NE(err.find("is not a sound 3DS file"), std::string::npos) << err;
   EXPECT_NE(err.find("test.geom did not compile: "), std::string::npos) << err;
+
+  // The water scene, the logo turning over the water.
+  StartPreview({"--scene", "start", "--from", "1:05.0", "--paused"});  // held at frame 300
+  const Rgb water = HeldPicture();
+  WriteBytes(dir.File(model->fileName), {'M', 'M', 0, 0});
+  ASSERT_TRUE(WaitForLine("KMLogo: ", 1, 5000)) << preview.Stderr();
+  DrawHeldFrameAgain(300);
+  const Rgb logoKept = PictureOnceItIs(water);
+  EXPECT_TRUE(logoKept == water) << "the logo changed although its new file is broken: " << Describe(logoKept, water);
+  // Another model, a sound one, saved over it: it takes the logo's place.
+  WriteBytes(dir.File("model.tmp"), VantorGL::ReadFileBytes(dir.File(scenery->fileName)).value());
+  ASSERT_EQ(std::rename(dir.File("model.tmp").c_str(), dir.File(model->fileName).c_str()), 0);
+  ASSERT_TRUE(WaitForLine("reloaded KMLogo from ", 1, 5000)) << preview.Stderr();
+  EXPECT_FALSE(PictureOnceItChangesFrom(water) == water) << "the new model never showed: the logo is not in view";
+  err = Quit();
+  EXPECT_NE(err.find("KMLogo: " + model->fileName + " is not a sound 3DS file"), std::string::npos) << err;
 }
 
 }  // namespace

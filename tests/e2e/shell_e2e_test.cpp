@@ -27,11 +27,18 @@ class ShellEndToEnd : public ::testing::Test {
     ASSERT_TRUE(program.Start({.program = ProgramPath("tessaly"), .workDir = dir.path()}))
         << ProgramPath("tessaly");
     // Input is only looked at once the frame loop runs (loading handles no
-    // messages); give it time for some frames before ending it.
+    // messages); the show is ended once its frames are on screen: the picture
+    // changes (the background moves on every tenth of a second).
     ASSERT_TRUE(WaitForFileText(dir.File("debug.log"), "(cWindowsSystem) frame loop started", kTimeoutMs))
         << ReadText(dir.File("debug.log")) << program.Stderr();
-    ASSERT_FALSE(ShowWindow().empty()) << program.Stderr();
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const std::string id = ShowWindow();
+    ASSERT_FALSE(id.empty()) << program.Stderr();
+    const std::vector<uint8_t> first = GrabWindow(id).pixels;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+    while (GrabWindow(id).pixels == first) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the picture never changed";
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
   }
 
   // The window on screen now: the multisample re-open replaced the first one.

@@ -1,6 +1,7 @@
-// The audio library and MusicStream against real MP3 files made here, on SDL's
-// silent drivers: "dummy" (keeps time) and "disk" (writes every sample the
-// device is handed to a file, which these tests compare with the decoded track).
+// The audio library, MusicStream and the preview's music clock against real MP3
+// files made here (or samples that number themselves), on SDL's silent drivers:
+// "dummy" (keeps time) and "disk" (writes every sample the device is handed to
+// a file, which these tests compare with the decoded track).
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include <numbers>
 #include <thread>
 
+#include "makers/preview_clock.h"
 #include "platform/audio_device.h"
 #include "shell/audio_library.h"
 #include "shell/mp3_decoder.h"
@@ -369,6 +371,53 @@ TEST_F(AudioTest, TwoStreamsMix) {
     const float vb = f >= startB && f < startB + framesB ? refB[(f - startB) * 2] : 0.0f;
     ASSERT_EQ(out[f * 2], std::clamp(va + vb, -1.0f, 1.0f)) << f;
   }
+}
+
+// The preview's clock paused and played on again and again from a moment
+// between two frames of the music: the device gets every frame of the music
+// once and in order, and the clock holds where the music it played stopped.
+TEST_F(AudioTest, PreviewClockPausedAndPlayedOnHandsEachFrameOnceAndHoldsWhereTheMusicStopped) {
+  StartOnDisk();
+  // Frame i holds (i + 1) / 65536 in both channels: the output says which frame it got.
+  constexpr int64_t kFrames = 60000;
+  audio::PreparedFile ramp;
+  ramp.path = "ramp";
+  ramp.rate = 44100;
+  ramp.audio = DecodedAudio{{}, kFrames, 44100, 44100};
+  for (int64_t i = 0; i < kFrames; ++i) ramp.audio->samples.insert(ramp.audio->samples.end(), 2, (i + 1) / 65536.0f);
+  const audio::Handle h = audio::StreamCreatePrepared(std::move(ramp), 0);
+  ASSERT_NE(h, 0u);
+
+  preview::MusicClock clock;
+  clock.Start(h, 0);
+  // 12 us is 0.53 of a frame: the music starts at its frame 1, half a frame
+  // ahead of the clock, and each hold lies between two frames.
+  clock.Place(12, true);
+  int64_t held = 0;
+  for (int pause = 0; pause < 4; ++pause) {
+    const int64_t playing = audio::DeviceFramesHanded();
+    ASSERT_TRUE(WaitFor([&] { return audio::DeviceFramesHanded() > playing; }));
+    clock.Pause();
+    held = clock.HeldUs();
+    const int64_t paused = audio::DeviceFramesHanded();
+    ASSERT_TRUE(WaitFor([&] { return audio::DeviceFramesHanded() > paused + 2 * audio::kDeviceBufferFrames; }));
+    EXPECT_EQ(clock.HeldUs(), held) << "the clock moved during the pause";
+    if (pause < 3) clock.Resume();
+  }
+  const std::vector<float> out = DiskOutput();
+
+  std::vector<int64_t> heard;  // the music's frames in the order the device got them
+  for (size_t f = 0; f + 1 < out.size(); f += 2) {
+    if (out[f] == 0.0f) continue;
+    ASSERT_EQ(out[f], out[f + 1]);
+    heard.push_back(std::lround(out[f] * 65536.0f) - 1);
+  }
+  ASSERT_GE(heard.size(), 4u * audio::kDeviceBufferFrames);  // a callback or more for each play
+  EXPECT_EQ(heard.front(), 1);
+  for (size_t k = 1; k < heard.size(); ++k)
+    ASSERT_EQ(heard[k], heard[k - 1] + 1) << "after " << k << " frames of music";
+  // 12 us, then one frame of show time for each frame of music played.
+  EXPECT_NEAR(static_cast<double>(held), 12.0 + static_cast<double>(heard.size()) * 1e6 / 44100.0, 1.0);
 }
 
 }  // namespace

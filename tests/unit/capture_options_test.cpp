@@ -2,11 +2,14 @@
 // its output that need no display: progress lines, the contact sheet's layout,
 // files that appear under their name only when complete, the writer thread.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "makers/capture_options.h"
@@ -15,7 +18,9 @@
 #include "makers/capture_writer.h"
 #include "makers/show_frames.h"
 #include "platform/clock.h"
+#include "platform/file_watch.h"
 #include "slide_scene.h"
+#include "shell/exit.h"
 #include "shell/timer.h"
 #include "tessaly_show.h"
 #include "tests/support/process.h"
@@ -307,32 +312,147 @@ TEST(CaptureSheet, CellsHoldTheFrameScaledDownWithItsTime) {
   EXPECT_EQ(at(ContactSheet::kGap + 10, ContactSheet::kGap + 10)[0], 24);
 }
 
-TEST(CaptureFiles, AFileAppearsUnderItsNameOnlyWhenComplete) {
-  char pattern[] = "/tmp/vantor-capture-unit-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
-  std::string error;
-  {
-    PendingFile kept(dir + "/kept.png");
-    PendingFile dropped(dir + "/dropped.png");
-    for (PendingFile* f : {&kept, &dropped}) {
-      std::FILE* out = std::fopen(f->path().c_str(), "wb");
-      ASSERT_NE(out, nullptr);
-      std::fputs("bytes", out);
-      std::fclose(out);
-      EXPECT_NE(access(f->finalPath().c_str(), F_OK), 0) << "visible before it is complete";
-    }
-    EXPECT_TRUE(kept.Commit(&error)) << error;
-  }
+std::vector<std::string> Listing(const std::string& dir) {
   std::vector<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  EXPECT_EQ(names, std::vector<std::string>{"kept.png"});
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// What the writer makes (frames, a video through its encoder, the sheet)
+// appears under its name only complete: nothing is ever written under a final
+// name, a finished file is renamed onto it. A video whose encoder fails leaves
+// nothing, not even its temporary file.
+TEST(CaptureFiles, AFileAppearsUnderItsNameOnlyWhenComplete) {
+  const vantor_test::WorkDir dir = vantor_test::WorkDir::Empty();
+  const std::string out = dir.File("out");
+  std::string error;
+  // Encoders that copy the frames into the file named last, or fail half way.
+  const std::string copying = dir.File("copying-encoder"), failing = dir.File("failing-encoder");
+  std::ofstream(copying) << "#!/bin/sh\nfor last; do :; done\nexec cat > \"$last\"\n";
+  std::ofstream(failing) << "#!/bin/sh\nfor last; do :; done\necho half > \"$last\"\nexit 1\n";
+  ASSERT_EQ(chmod(copying.c_str(), 0755) | chmod(failing.c_str(), 0755), 0);
+
+  auto shot = std::make_shared<Shot>();
+  shot->width = 2;
+  shot->height = 1;
+  shot->rgba = {10, 20, 30, 255, 40, 50, 60, 255};
+  FrameDirectory frames;
+  ASSERT_TRUE(frames.Open(out + "/frames", &error)) << error;
+  const std::vector<std::string> finalNames = {out + "/frames/frame_000000.png", out + "/frames/frame_000001.png",
+                                               out + "/show.mkv", out + "/sheet.png"};
+  VantorGL::platform::FileWatch watch;
+  for (const std::string& name : finalNames) ASSERT_TRUE(watch.Add(name)) << watch.error();
+
+  VideoEncoder video;
+  VideoEncoder::Settings settings;
+  settings.ffmpeg = copying;
+  settings.path = out + "/show.mkv";
+  settings.format = "matroska";
+  settings.width = 2;
+  settings.height = 1;
+  settings.fps = 1;
+  settings.frames = 2;
+  ASSERT_TRUE(video.Start(settings, &error)) << error;
+  ContactSheet sheet;
+  sheet.Begin(2, 1, 1);
+  FrameWriter::Outputs outputs;
+  outputs.frames = &frames;
+  outputs.video = &video;
+  outputs.sheet = &sheet;
+  outputs.plan.fps = 1;
+  outputs.plan.endFrame = 2;
+  {
+    FrameWriter writer;
+    writer.Start(outputs);
+    EXPECT_TRUE(writer.Add(0, shot));
+    EXPECT_TRUE(writer.Add(1, shot));
+    int status = 0;
+    EXPECT_TRUE(writer.Finish(&error, &status)) << error;
+  }
+  EXPECT_TRUE(video.Finish(&error)) << error;
+  EXPECT_TRUE(sheet.Write(out + "/sheet.png", &error)) << error;
+
+  std::vector<std::string> changed;
+  for (const auto& change : watch.Poll()) {
+    EXPECT_TRUE(change.complete) << change.path << " was written to under its final name";
+    changed.push_back(change.path);
+  }
+  for (const std::string& name : finalNames)
+    EXPECT_NE(std::find(changed.begin(), changed.end(), name), changed.end()) << name << " never appeared";
+  EXPECT_EQ(Listing(out), (std::vector<std::string>{"frames", "sheet.png", "show.mkv"}));
+  EXPECT_EQ(Listing(out + "/frames"), (std::vector<std::string>{"frame_000000.png", "frame_000001.png"}));
+  EXPECT_EQ(vantor_test::ReadText(out + "/show.mkv"), std::string("\x0A\x14\x1E\x28\x32\x3C\x0A\x14\x1E\x28\x32\x3C"));
+
+  settings.ffmpeg = failing;
+  settings.path = out + "/failed.mkv";
+  VideoEncoder failed;
+  ASSERT_TRUE(failed.Start(settings, &error)) << error;
+  EXPECT_FALSE(failed.Finish(&error));
+  EXPECT_EQ(Listing(out), (std::vector<std::string>{"frames", "sheet.png", "show.mkv"}));
 
   // Missing parents are made; a file in the way is reported.
-  EXPECT_TRUE(MakeDirectories(dir + "/a/b/c", &error)) << error;
-  EXPECT_FALSE(MakeDirectories(dir + "/kept.png/d", &error));
+  EXPECT_TRUE(MakeDirectories(dir.File("a/b/c"), &error)) << error;
+  EXPECT_FALSE(MakeDirectories(out + "/sheet.png/d", &error));
   EXPECT_FALSE(error.empty());
-  std::filesystem::remove_all(dir);
+}
+
+// An exit with a fixed status can come while the show loads, with loading
+// threads and the sound device's thread still running: the capture's temporary
+// files go, and no static object is destroyed under those threads.
+TEST(CaptureFilesDeathTest, AFixedStatusExitRemovesTemporaryFilesAndDestroysNoStaticObject) {
+  const vantor_test::WorkDir dir = vantor_test::WorkDir::Empty();
+  struct Announced {
+    ~Announced() { std::fputs("a static object destroyed\n", stderr); }
+  };
+  EXPECT_EXIT(
+      {
+        static Announced announced;
+        PendingFile video(dir.File("show.mp4"));
+        std::ofstream(video.path()) << "half a video";
+        VantorGL::ExitProgram(251, "the cause");
+      },
+      ::testing::ExitedWithCode(251), "^the cause\n$");
+  EXPECT_TRUE(Listing(dir.path()).empty()) << Listing(dir.path()).front();
+}
+
+// A picture too large for the memory left fails the writer with the reason and
+// the capture's status, as any failed output does (the capture then removes
+// what it began), rather than ending the process where nothing cleans up.
+TEST(CaptureWriterDeathTest, RunningOutOfMemoryFailsTheWriterWithTheReason) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's allocator reports a failed allocation instead of failing it";
+#endif
+  const vantor_test::WorkDir dir = vantor_test::WorkDir::Empty();
+  FrameDirectory frames;
+  std::string error;
+  ASSERT_TRUE(frames.Open(dir.File("frames"), &error)) << error;
+  FrameWriter::Outputs outputs;
+  outputs.frames = &frames;
+  auto shot = std::make_shared<Shot>();
+  shot->width = shot->height = 4096;  // its picture needs 48 MiB more
+  shot->rgba.assign(size_t{4096} * 4096 * 4, 0);
+  EXPECT_EXIT(
+      {
+        FrameWriter writer;
+        writer.Start(outputs);
+        // 16 MiB more address space than the process holds now.
+        long pages = 0;
+        std::FILE* statm = std::fopen("/proc/self/statm", "r");
+        if (!statm || std::fscanf(statm, "%ld", &pages) != 1) std::_Exit(3);
+        std::fclose(statm);
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (16u << 20);
+        if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(4);
+        writer.Add(0, shot);
+        int status = 0;
+        const bool written = writer.Finish(&error, &status);
+        std::fprintf(stderr, "%s, status %d: %s\n", written ? "written" : "failed", status, error.c_str());
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "^failed, status 70: out of memory writing frame 0");
+  EXPECT_TRUE(Listing(dir.File("frames")).empty());
 }
 
 TEST(CaptureWriter, RepeatedShotsGiveTheFilesOfFramesEncodedAnewAndAFailureStopsIt) {

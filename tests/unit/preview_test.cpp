@@ -1,17 +1,20 @@
 // The preview's pieces that need no display: the frame grid its seeks land on
 // (the capture's frames, whatever the rounding of their times) and the file
-// watch under its reloading (the ways editors save a file).
+// watch under its reloading (the ways editors and checkouts write files).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "makers/preview_options.h"
+#include "makers/preview_reload.h"
 #include "platform/file_watch.h"
 #include "tests/support/process.h"
 
@@ -48,24 +51,33 @@ std::vector<VantorGL::platform::FileWatch::Change> PollFor(VantorGL::platform::F
   return all;
 }
 
-bool CompleteChangeOf(const std::vector<VantorGL::platform::FileWatch::Change>& changes, const std::string& path) {
+bool ChangeOf(const std::vector<VantorGL::platform::FileWatch::Change>& changes, const std::string& path,
+              bool complete) {
   for (const auto& c : changes)
-    if (c.path == path && c.complete) return true;
+    if (c.path == path && (c.complete || !complete)) return true;
   return false;
+}
+bool CompleteChangeOf(const std::vector<VantorGL::platform::FileWatch::Change>& changes, const std::string& path) {
+  return ChangeOf(changes, path, true);
 }
 
 // Written in place, renamed over, removed and made again: each ends in a
 // complete change of the followed file under the name it was followed by;
-// other files in the same directory are nobody's business.
+// other files in the same directory are nobody's business. A directory
+// removed and made again (a checkout), or missing when its file was added, is
+// followed from when it is there, its file reported as changed.
 TEST(PreviewFileWatch, SeesEachWayAFileIsSaved) {
   const vantor_test::WorkDir dir = vantor_test::WorkDir::Empty();
-  const std::string followed = dir.File("slide.png");
-  const std::string other = dir.File("other.png");
+  ASSERT_EQ(mkdir(dir.File("slides").c_str(), 0777), 0);
+  const std::string followed = dir.File("slides/slide.png");
+  const std::string other = dir.File("slides/other.png");
+  const std::string later = dir.File("later/slide.png");
   std::ofstream(followed) << "first";
   VantorGL::platform::FileWatch watch;
   ASSERT_TRUE(watch.ok()) << watch.error();
   ASSERT_TRUE(watch.Add(followed));
-  ASSERT_FALSE(watch.Add(dir.File("no/such/dir/file.png")));
+  ASSERT_FALSE(watch.Add(later));
+  EXPECT_EQ(watch.error(), "cannot watch " + dir.File("later") + ": No such file or directory");
   EXPECT_TRUE(watch.Poll().empty());
 
   std::ofstream(other) << "unrelated";
@@ -74,14 +86,48 @@ TEST(PreviewFileWatch, SeesEachWayAFileIsSaved) {
   EXPECT_TRUE(CompleteChangeOf(changes, followed));
   for (const auto& c : changes) EXPECT_EQ(c.path, followed);
 
-  std::ofstream(dir.File("slide.png.tmp")) << "renamed over";
-  ASSERT_EQ(std::rename(dir.File("slide.png.tmp").c_str(), followed.c_str()), 0);
+  std::ofstream(dir.File("slides/slide.png.tmp")) << "renamed over";
+  ASSERT_EQ(std::rename(dir.File("slides/slide.png.tmp").c_str(), followed.c_str()), 0);
   EXPECT_TRUE(CompleteChangeOf(PollFor(watch, 1), followed));
 
   ASSERT_EQ(unlink(followed.c_str()), 0);
   EXPECT_TRUE(PollFor(watch, 0).empty()) << "a removal alone is no new version";
   std::ofstream(followed) << "made again";
   EXPECT_TRUE(CompleteChangeOf(PollFor(watch, 1), followed));
+
+  std::filesystem::remove_all(dir.File("slides"));
+  EXPECT_TRUE(PollFor(watch, 0).empty()) << "a removal alone is no new version";
+  ASSERT_EQ(mkdir(dir.File("slides").c_str(), 0777), 0);
+  std::ofstream(followed) << "checked out";
+  EXPECT_TRUE(ChangeOf(PollFor(watch, 1), followed, false)) << "the directory made again";
+  std::ofstream(followed) << "saved in the directory made again";
+  EXPECT_TRUE(CompleteChangeOf(PollFor(watch, 1), followed));
+
+  ASSERT_EQ(mkdir(dir.File("later").c_str(), 0777), 0);
+  std::ofstream(later) << "first";
+  EXPECT_TRUE(ChangeOf(PollFor(watch, 1), later, false)) << "the directory missing at first";
+}
+
+// A directory that cannot be watched leaves every other asset followed, and
+// is named.
+TEST(PreviewAssetWatch, FollowsWhatCanBeWatchedAndNamesTheRest) {
+  const vantor_test::WorkDir dir = vantor_test::WorkDir::Empty();
+  std::ofstream(dir.File("slide.png")) << "first";
+  VantorGL::preview::AssetWatch watch;
+  std::string error;
+  ASSERT_TRUE(watch.Start({{"Gone", dir.File("gone/a.png")}, {"Slide", dir.File("slide.png")},
+                           {"AlsoGone", dir.File("gone/b.png")}},
+                          &error))
+      << error;
+  EXPECT_EQ(watch.unwatched(),
+            std::vector<std::string>{"cannot watch " + dir.File("gone") + ": No such file or directory"});
+  std::ofstream(dir.File("slide.png")) << "second";
+  std::vector<std::string> due;
+  for (int i = 0; i < 500 && due.empty(); ++i) {
+    for (const auto& d : watch.TakeDue(std::chrono::steady_clock::now())) due.push_back(d.name);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(due, std::vector<std::string>{"Slide"});
 }
 
 }  // namespace
