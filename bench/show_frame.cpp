@@ -56,9 +56,9 @@
 #include "platform/message_box.h"
 #include "resources/texture_images.h"
 #include "shell/debug_system.h"
-#include "production.h"
 #include "shell/timer.h"
 #include "shell/window_messages.h"
+#include "tessaly_show.h"
 #include "tests/support/process.h"
 #include "tests/support/xvfb.h"
 
@@ -75,7 +75,7 @@ const bool kRealClock = std::getenv("VANTOR_BENCH_REAL_CLOCK") != nullptr;
 constexpr int kShowFps = 60;
 int64_t g_counter = 0;      // the virtual clock (microseconds)
 int64_t g_showFrame = 0;    // the show's next frame on it
-VantorGL::capture::Scene g_scene = VantorGL::capture::Scene::kShow;
+size_t g_scene = VantorGL::TessalyShow::kShow;
 
 double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
 
@@ -241,12 +241,13 @@ void Quad(float z, float flipY) {
 
 struct Show {
   // Draws every frame it is asked for (the production's own frame loop never skips one).
-  VantorGL::capture::ShowApplication app{nullptr, g_scene};
+  VantorGL::TessalyShow app{nullptr};
   bool ended = false;
 
   bool Open() {
     VantorGL::cDebugSystem::Instance().Open("debug.log");
     app.ApplyProductionSettings();
+    app.afterInitialise = [this] { app.ChooseScene(g_scene); };
     VantorGL::g_application = &app;
     if (!app.OpenWindow()) return false;
     VantorGL::platform::IWindowSystem& ws = app.windowSystem();
@@ -369,7 +370,7 @@ int main(int argc, char** argv) {
   // "--scene start": the water scene instead of the show (taken out before Google Benchmark reads the rest).
   for (int i = 1; i + 1 < argc; ++i)
     if (std::string(argv[i]) == "--scene" && std::string(argv[i + 1]) == "start") {
-      g_scene = VantorGL::capture::Scene::kStart;
+      g_scene = VantorGL::TessalyShow::kStart;
       for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
       argc -= 2;
       break;
@@ -433,13 +434,13 @@ int main(int argc, char** argv) {
   SDL_Quit();  // while the X server still runs
 
   const Stats s = Summarise(g_show), m = Summarise(g_minimal);
-  const char* what = g_scene == VantorGL::capture::Scene::kStart ? "water scene" : "show";
+  const char* what = g_scene == VantorGL::TessalyShow::kStart ? "water scene" : "show";
   std::printf("%s frames: %zu, median %.2f ms, p95 %.2f ms\n", what, s.count, s.median, s.p95);
   std::printf("minimal frames: %zu, median %.2f ms, p95 %.2f ms\n", m.count, m.median, m.p95);
   if (kPreClear) std::printf("(the minimal program also clears the window before its target pass)\n");
   if (m.median > 0 && m.p95 > 0)
     std::printf("%s / minimal: median %.3f, p95 %.3f%s\n", what, s.median / m.median, s.p95 / m.p95,
-                g_scene == VantorGL::capture::Scene::kShow ? "  (target: median <= 0.6)" : "");
+                g_scene == VantorGL::TessalyShow::kShow ? "  (target: median <= 0.6)" : "");
   if (g_showFrames > 0 && g_minimalFrames > 0 && g_minimalCpuMs > 0) {
     const double showCpu = g_showCpuMs / g_showFrames, minimalCpu = g_minimalCpuMs / g_minimalFrames;
     std::printf("CPU per frame, all threads: %s %.2f ms, minimal %.2f ms, ratio %.3f\n", what, showCpu, minimalCpu,
