@@ -37,7 +37,6 @@ void FullScreenQuad() {
 }  // namespace
 
 void cSparks::Place(int32_t ms) {
-  ageMs = ms;
   const float t = static_cast<float>(ms) / 1000.0f;
   for (Particle& p : particles) {
     // Directions spread evenly over a sphere, speeds and spins varied.
@@ -52,7 +51,7 @@ void cSparks::Place(int32_t ms) {
     p.rotationAxis[1] = Spread(p.index, 3) - 0.5f;
     p.rotationAxis[2] = 0.3f;
     p.angle = 360.0f * Spread(p.index, 4) + 0.4f * static_cast<float>(ms);
-    p.life = 1.0f - std::min(1.0f, t * 1000.0f / kLifeMs);
+    p.life = 1.0f - std::min(1.0f, static_cast<float>(ms) / kLifeMs);
     p.size = 0.5f + 1.1f * p.life * (0.5f + Spread(p.index, 5));
   }
 }

@@ -23,7 +23,6 @@ class cSparks : public VantorGL::cParticleSystem {
   void DrawParticle() override;
 
   float hot[3] = {1, 1, 1};  // the colour at the start of its cooling
-  int32_t ageMs = 0;
 };
 
 class cBurstScene : public cShowScene {

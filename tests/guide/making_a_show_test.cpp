@@ -133,6 +133,10 @@ TEST(MakingAShow, TheGuideRunsAsWrittenAndItsShowHasWhatItAdded) {
 
   const fs::path show = home.path() / "myshow";
   const fs::path stage = show / "build/stage";
+  // Built against the prefix alone, not against this tree.
+  EXPECT_NE(ReadText((show / "build/CMakeCache.txt").string())
+                .find("VantorGL_DIR:PATH=" + (home.path() / "vantorgl-engine/lib/cmake/VantorGL").string()),
+            std::string::npos);
 
   // The video: 12 s of 1280 x 720 at 30 frames a second, with the music.
   std::string probe;
