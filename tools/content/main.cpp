@@ -192,11 +192,11 @@ Bytes Make(const CommandLine& line) {
   if (command == "tune") {
     const Options o(line, {"--out", "--seconds", "--bpm", "--cues"});
     if (const std::string u = o.Unknown(); !u.empty()) throw Options::Usage("tune takes no " + u);
-    TuneSpec spec;
-    spec.seconds = o.Number("--seconds", 1, 600);
-    spec.bpm = o.Number("--bpm", 40, 240);
-    spec.cuesMs = Cues(o.Text("--cues"), spec.seconds * 1000);
-    return MakeTune(spec);
+    TuneSheet sheet;
+    sheet.seconds = o.Number("--seconds", 1, 600);
+    sheet.bpm = o.Number("--bpm", 40, 240);
+    sheet.cuesMs = Cues(o.Text("--cues"), sheet.seconds * 1000);
+    return MakeTune(sheet);
   }
   if (command == "picture") {
     const Options o(line, {"--out", "--kind", "--size"});

@@ -5,10 +5,10 @@
 
 namespace content {
 
-Stereo ComposeTune(const TuneSpec& spec) {
-  const double beatMs = 60000.0 / spec.bpm;
+Stereo ComposeTune(const TuneSheet& sheet) {
+  const double beatMs = 60000.0 / sheet.bpm;
   const double barMs = 4 * beatMs;
-  const double endMs = spec.seconds * 1000.0;
+  const double endMs = sheet.seconds * 1000.0;
   const std::array<const std::vector<float>*, 4> progression = {&kAm, &kF, &kC, &kG};
   auto chordAt = [&](double ms) -> const std::vector<float>& {
     return *progression[static_cast<size_t>(ms / barMs) % progression.size()];
@@ -34,7 +34,7 @@ Stereo ComposeTune(const TuneSpec& spec) {
   }
   // The accents, each with a riser from the bar before (or the cue before).
   double previous = 0;
-  for (const int32_t cue : spec.cuesMs) {
+  for (const int32_t cue : sheet.cuesMs) {
     const int64_t at = MsToSample(cue);
     const uint32_t seed = static_cast<uint32_t>(cue) * 3U + 1U;
     if (cue > 0) Riser(m, MsToSample(std::max(previous, cue - barMs)), at, 0.45f, seed);
@@ -53,6 +53,6 @@ Stereo ComposeTune(const TuneSpec& spec) {
   return out;
 }
 
-Bytes MakeTune(const TuneSpec& spec) { return EncodeMp3(ComposeTune(spec), 192); }
+Bytes MakeTune(const TuneSheet& sheet) { return EncodeMp3(ComposeTune(sheet), 192); }
 
 }  // namespace content

@@ -11,14 +11,14 @@
 
 namespace content {
 
-struct TuneSpec {
+struct TuneSheet {
   int seconds = 12;             // the tune's length
   int bpm = 120;                // beats per minute, 4 to a bar
   std::vector<int32_t> cuesMs;  // accent times in ms from the start, each below the end
 };
 
-Stereo ComposeTune(const TuneSpec& spec);
+Stereo ComposeTune(const TuneSheet& sheet);
 // MP3, 192 kbit/s, exactly seconds x 44100 samples per channel once decoded.
-Bytes MakeTune(const TuneSpec& spec);
+Bytes MakeTune(const TuneSheet& sheet);
 
 }  // namespace content
