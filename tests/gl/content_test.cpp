@@ -5,6 +5,7 @@
 // cue sheet, and the content tool gives the same bytes on every run.
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "properties/property_system.h"
@@ -274,6 +276,82 @@ TEST(ContentTool, TwoRunsWriteTheSameBytesAsTheStage) {
       EXPECT_TRUE(staged.at(path) == bytes) << path << " in the stage is stale";
     }
   }
+}
+
+// vantorgl-content, the tool any show's build calls: each command writes what
+// the engine's readers take, as asked; a cue is an accent; a bad command line
+// is refused with status 64 and leaves no file.
+TEST(ContentTool, EveryCommandWritesWhatTheEngineReads) {
+  const fs::path tool = fs::path(VANTOR_BINARY_DIR) / "tools/content/vantorgl-content";
+  ASSERT_TRUE(fs::exists(tool));
+  const fs::path dir = fs::temp_directory_path() / ("vantorgl_content_" + std::to_string(getpid()));
+  auto run = [&](const std::string& args, const char* file) {
+    const std::string out = file ? " --out '" + (dir / file).string() + "'" : "";
+    const int status = std::system((tool.string() + " " + args + out + " 2>/dev/null").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+
+  struct Picture {
+    const char* kind;
+    const char* file;
+  };
+  for (const Picture p : {Picture{"plates", "p.jpg"}, Picture{"normal-map", "n.png"}, Picture{"water", "w.jpg"},
+                          Picture{"sky", "s.jpg"}}) {
+    SCOPED_TRACE(p.kind);
+    ASSERT_EQ(run(std::string("picture --kind ") + p.kind + " --size 96x48", p.file), 0);
+    const auto bytes = Bytes(dir / p.file);
+    const bool png = std::string(p.file).ends_with(".png");
+    const auto image = png ? DecodePng(bytes.data(), bytes.size()) : DecodePictureFile(bytes.data(), bytes.size());
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->width, 96);
+    EXPECT_EQ(image->height, 48);
+  }
+  for (const char* shape : {"logo", "torus-knot", "landscape"}) {
+    SCOPED_TRACE(shape);
+    ASSERT_EQ(run(std::string("model --shape ") + shape, "m.3ds"), 0);
+    const auto bytes = Bytes(dir / "m.3ds");
+    c3DsModelSystem model;
+    EXPECT_TRUE(model.LoadFromBytes(bytes.data(), bytes.size())) << "a fault in the file";
+    EXPECT_GE(model.meshCount, 1);
+  }
+
+  // Words and an icon: clear at the corners, drawn in the middle.
+  const std::string font = (kStage / "Data/General/c_font.ttf").string();
+  ASSERT_EQ(run("text --font '" + font + "' --text HI --size 128x64", "t.png"), 0);
+  ASSERT_EQ(run("icon --size 48", "i.png"), 0);
+  for (const auto& [file, w, h] : {std::tuple{"t.png", 128, 64}, std::tuple{"i.png", 48, 48}}) {
+    SCOPED_TRACE(file);
+    const auto bytes = Bytes(dir / file);
+    const auto image = DecodePng(bytes.data(), bytes.size());
+    ASSERT_TRUE(image.has_value());
+    ASSERT_EQ(image->channels, 4);
+    EXPECT_EQ(image->width, w);
+    EXPECT_EQ(image->height, h);
+    auto alpha = [&](int x, int y) { return image->pixels[(static_cast<size_t>(y) * w + x) * 4 + 3]; };
+    EXPECT_EQ(alpha(0, 0), 0);
+    EXPECT_EQ(alpha(w - 1, h - 1), 0);
+    EXPECT_GT(alpha(w / 2, h / 2), 200);
+  }
+
+  // Music of the length asked; the cue at 1.25 s, off the beat, is an accent
+  // that the same tune without it does not have.
+  ASSERT_EQ(run("tune --seconds 3 --bpm 120 --cues 0", "plain.mp3"), 0);
+  ASSERT_EQ(run("tune --seconds 3 --bpm 120 --cues 1250,0", "cued.mp3"), 0);
+  const auto plainBytes = Bytes(dir / "plain.mp3"), cuedBytes = Bytes(dir / "cued.mp3");
+  const auto plain = DecodeMp3(plainBytes.data(), plainBytes.size(), 44100);
+  const auto cued = DecodeMp3(cuedBytes.data(), cuedBytes.size(), 44100);
+  ASSERT_TRUE(plain && cued);
+  EXPECT_EQ(cued->frames, 3 * 44100);
+  EXPECT_GT(Level(*cued, 1250, 60), 2 * Level(*plain, 1250, 60));
+
+  for (const char* bad : {"tune --seconds 3 --bpm 120 --cues 3000", "tune --seconds 3 --bpm 20",
+                          "picture --kind bricks", "picture --kind sky --size 0x5", "model --shape cube",
+                          "icon --size 8", "text --text HI", "clouds"}) {
+    EXPECT_EQ(run(bad, "bad"), 64) << bad;
+    EXPECT_FALSE(fs::exists(dir / "bad")) << bad;
+  }
+  EXPECT_EQ(run("model --shape logo", nullptr), 64) << "no --out";
+  fs::remove_all(dir);
 }
 
 // The real texture object on a real context: each picture becomes a texture of

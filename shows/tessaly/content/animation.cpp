@@ -1,12 +1,12 @@
 // The camera flight over the landscape as an ASE export: a scene block, the
 // camera "Camera01" with its transforms, settings and animation (position and
 // rotation tracks), and its target "Camera01.Target" with a position track.
-// Written the way modelling tools write it: Z up, ticks of 1/4800 s, tabs for
-// indentation and single tabs between numbers, lines well under 128 characters.
+// Written through the content library's ASE writer (tools/content/ase_writer.h):
+// Z up, ticks of 1/4800 s.
 #include <cmath>
-#include <cstdio>
 #include <string>
 
+#include "ase_writer.h"
 #include "content.h"
 
 namespace content {
@@ -77,88 +77,45 @@ V3 TargetAt(double f) {
   return {ahead.x * 0.6, ahead.y * 0.6, 40.0 + 30.0 * std::sin(2.0 * kPi * f * 2.0)};
 }
 
-std::string Num(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.4f", std::fabs(v) < 5e-5 ? 0.0 : v);
-  return buf;
-}
-
-void Line(std::string& out, int indent, const std::string& text) {
-  out.append(static_cast<size_t>(indent), '\t');
-  out += text;
-  out += '\n';
-}
-
-void NodeTm(std::string& out, int indent, const std::string& name, V3 pos) {
-  Line(out, indent, "*NODE_TM {");
-  Line(out, indent + 1, "*NODE_NAME \"" + name + "\"");
-  Line(out, indent + 1, "*INHERIT_POS 0 0 0");
-  Line(out, indent + 1, "*INHERIT_ROT 0 0 0");
-  Line(out, indent + 1, "*INHERIT_SCL 0 0 0");
-  Line(out, indent + 1, "*TM_ROW0 1.0000\t0.0000\t0.0000");
-  Line(out, indent + 1, "*TM_ROW1 0.0000\t1.0000\t0.0000");
-  Line(out, indent + 1, "*TM_ROW2 0.0000\t0.0000\t1.0000");
-  Line(out, indent + 1, "*TM_ROW3 " + Num(pos.x) + "\t" + Num(pos.y) + "\t" + Num(pos.z));
-  Line(out, indent + 1, "*TM_POS " + Num(pos.x) + "\t" + Num(pos.y) + "\t" + Num(pos.z));
-  Line(out, indent + 1, "*TM_ROTAXIS 0.0000\t0.0000\t0.0000");
-  Line(out, indent + 1, "*TM_ROTANGLE 0.0000");
-  Line(out, indent + 1, "*TM_SCALE 1.0000\t1.0000\t1.0000");
-  Line(out, indent + 1, "*TM_SCALEAXIS 0.0000\t0.0000\t0.0000");
-  Line(out, indent + 1, "*TM_SCALEAXISANG 0.0000");
-  Line(out, indent, "}");
-}
-
 void PositionTrack(std::string& out, V3 (*path)(double)) {
-  Line(out, 2, "*CONTROL_POS_TRACK {");
+  AseLine(out, 2, "*CONTROL_POS_TRACK {");
   for (int frame = kFirstFrame; frame <= kLastFrame; frame += kKeyEveryFrames) {
     const V3 p = path(static_cast<double>(frame) / kLastFrame);
-    Line(out, 3, "*CONTROL_POS_SAMPLE " + std::to_string(frame * kTicksPerFrame) + "\t" + Num(p.x) +
-                     "\t" + Num(p.y) + "\t" + Num(p.z));
+    AseLine(out, 3, "*CONTROL_POS_SAMPLE " + std::to_string(frame * kTicksPerFrame) + "\t" + AseNumber(p.x) +
+                     "\t" + AseNumber(p.y) + "\t" + AseNumber(p.z));
   }
-  Line(out, 2, "}");
+  AseLine(out, 2, "}");
 }
 
 }  // namespace
 
 std::string MakeCameraExport() {
   std::string out;
-  Line(out, 0, "*3DSMAX_ASCIIEXPORT\t200");
-  Line(out, 0, "*COMMENT \"tessaly content tool - camera flight over testScenary\"");
-  Line(out, 0, "*SCENE {");
-  Line(out, 1, "*SCENE_FILENAME \"scenary.max\"");
-  Line(out, 1, "*SCENE_FIRSTFRAME " + std::to_string(kFirstFrame));
-  Line(out, 1, "*SCENE_LASTFRAME " + std::to_string(kLastFrame));
-  Line(out, 1, "*SCENE_FRAMESPEED " + std::to_string(kFrameSpeed));
-  Line(out, 1, "*SCENE_TICKSPERFRAME " + std::to_string(kTicksPerFrame));
-  Line(out, 1, "*SCENE_BACKGROUND_STATIC 0.0000\t0.0000\t0.0000");
-  Line(out, 1, "*SCENE_AMBIENT_STATIC 0.0000\t0.0000\t0.0000");
-  Line(out, 0, "}");
-  Line(out, 0, "*MATERIAL_LIST {");
-  Line(out, 1, "*MATERIAL_COUNT 0");
-  Line(out, 0, "}");
+  AseHeader(out, {"tessaly content tool - camera flight over testScenary", "scenary.max", kFirstFrame, kLastFrame,
+                  kFrameSpeed, kTicksPerFrame});
 
   const V3 eye0 = EyeAt(0), target0 = TargetAt(0);
-  Line(out, 0, "*CAMERAOBJECT {");
-  Line(out, 1, "*NODE_NAME \"Camera01\"");
-  Line(out, 1, "*CAMERA_TYPE Target");
-  NodeTm(out, 1, "Camera01", eye0);
-  NodeTm(out, 1, "Camera01.Target", target0);
-  Line(out, 1, "*CAMERA_SETTINGS {");
-  Line(out, 2, "*TIMEVALUE 0");
-  Line(out, 2, "*CAMERA_NEAR 0.0000");
-  Line(out, 2, "*CAMERA_FAR 1000.0000");
-  Line(out, 2, "*CAMERA_FOV 0.7854");
-  Line(out, 2, "*CAMERA_TDIST " + Num(std::sqrt(std::pow(eye0.x - target0.x, 2) +
+  AseLine(out, 0, "*CAMERAOBJECT {");
+  AseLine(out, 1, "*NODE_NAME \"Camera01\"");
+  AseLine(out, 1, "*CAMERA_TYPE Target");
+  AseNodeTm(out, 1, "Camera01", eye0.x, eye0.y, eye0.z);
+  AseNodeTm(out, 1, "Camera01.Target", target0.x, target0.y, target0.z);
+  AseLine(out, 1, "*CAMERA_SETTINGS {");
+  AseLine(out, 2, "*TIMEVALUE 0");
+  AseLine(out, 2, "*CAMERA_NEAR 0.0000");
+  AseLine(out, 2, "*CAMERA_FAR 1000.0000");
+  AseLine(out, 2, "*CAMERA_FOV 0.7854");
+  AseLine(out, 2, "*CAMERA_TDIST " + AseNumber(std::sqrt(std::pow(eye0.x - target0.x, 2) +
                                                  std::pow(eye0.y - target0.y, 2) +
                                                  std::pow(eye0.z - target0.z, 2))));
-  Line(out, 1, "}");
+  AseLine(out, 1, "}");
 
-  Line(out, 1, "*TM_ANIMATION {");
-  Line(out, 2, "*NODE_NAME \"Camera01\"");
+  AseLine(out, 1, "*TM_ANIMATION {");
+  AseLine(out, 2, "*NODE_NAME \"Camera01\"");
   PositionTrack(out, EyeAt);
   // Rotation keys as exporters write them: the first absolute, each later one
   // the turn from the previous key, as axis and angle (radians).
-  Line(out, 2, "*CONTROL_ROT_TRACK {");
+  AseLine(out, 2, "*CONTROL_ROT_TRACK {");
   Quat previous{1, 0, 0, 0};
   for (int frame = kFirstFrame; frame <= kLastFrame; frame += kKeyEveryFrames) {
     const double f = static_cast<double>(frame) / kLastFrame;
@@ -168,18 +125,18 @@ std::string MakeCameraExport() {
     const double s = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
     const double angle = 2.0 * std::atan2(s, d.w);
     const V3 axis = s > 1e-9 ? V3{d.x / s, d.y / s, d.z / s} : V3{0, 0, 1};
-    Line(out, 3, "*CONTROL_ROT_SAMPLE " + std::to_string(frame * kTicksPerFrame) + "\t" +
-                     Num(axis.x) + "\t" + Num(axis.y) + "\t" + Num(axis.z) + "\t" + Num(angle));
+    AseLine(out, 3, "*CONTROL_ROT_SAMPLE " + std::to_string(frame * kTicksPerFrame) + "\t" +
+                     AseNumber(axis.x) + "\t" + AseNumber(axis.y) + "\t" + AseNumber(axis.z) + "\t" + AseNumber(angle));
     previous = q;
   }
-  Line(out, 2, "}");
-  Line(out, 1, "}");
+  AseLine(out, 2, "}");
+  AseLine(out, 1, "}");
 
-  Line(out, 1, "*TM_ANIMATION {");
-  Line(out, 2, "*NODE_NAME \"Camera01.Target\"");
+  AseLine(out, 1, "*TM_ANIMATION {");
+  AseLine(out, 2, "*NODE_NAME \"Camera01.Target\"");
   PositionTrack(out, TargetAt);
-  Line(out, 1, "}");
-  Line(out, 0, "}");
+  AseLine(out, 1, "}");
+  AseLine(out, 0, "}");
   return out;
 }
 

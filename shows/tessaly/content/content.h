@@ -1,10 +1,15 @@
 #pragma once
-// The content tool's generators: each returns the finished bytes of one file of
-// the production's data tree. All of them are deterministic.
+// Tessaly's content generators: each returns the finished bytes of one file of
+// the production's data tree. All of them are deterministic. What any show
+// could use (surfaces, models, the synthesiser, text) is the content library's
+// (tools/content/); what is the production's own is here.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "shapes.h"
+#include "surfaces.h"
+#include "synth.h"
 #include "text.h"
 
 namespace content {
@@ -15,13 +20,8 @@ inline constexpr int kSlideWidth = 1024;   // slides, overlay and background fra
 inline constexpr int kSlideHeight = 768;
 inline constexpr int kSlideCount = 56;
 inline constexpr int kBackgroundFrames = 6;
-inline constexpr int kSampleRate = 44100;
 
-// pictures.cpp: the named textures, the background loop and the loading picture.
-Bytes MakeSceneryTexture();                 // JPEG, 512 x 512, tiles
-Bytes MakeNormalMap();                      // PNG RGB, 512 x 512, tangent space, tiles
-Bytes MakeWaterTexture();                   // JPEG, 512 x 512, tiles
-Bytes MakeSkyTexture();                     // JPEG, 1024 x 512, wraps horizontally
+// pictures.cpp: the overlay, the background loop and the loading picture.
 Bytes MakeOverlay(const Typeface& face);    // PNG RGBA, 1024 x 768
 Bytes MakeBackgroundFrame(int frame);       // JPEG, 1024 x 768, frame 0..5 of a loop
 Bytes MakeLoadingPicture(const Typeface& face);  // JPEG
@@ -30,11 +30,6 @@ Bytes MakeLoadingPicture(const Typeface& face);  // JPEG
 Bytes MakeSlide(int index, const Typeface& face);
 // A line for the property file's description of slide `index`.
 std::string SlideCaption(int index);
-
-// models.cpp: 3DS files.
-Bytes MakeLogoModel();
-Bytes MakeLandscapeModel();
-Bytes MakeShaderObjectModel();
 
 // animation.cpp: the camera flight as an ASE text export.
 std::string MakeCameraExport();

@@ -120,16 +120,16 @@ int Run(const fs::path& out, const fs::path& font, const fs::path& geom) {
   });
 
   add("Scenery1Tex01", "riveted steel plates - logo and water colour", "data/Textures/scenery1.jpg",
-      MakeSceneryTexture());
-  add("NM1", "tangent-space normal map of the steel plates", "data/Textures/nm1.png", MakeNormalMap());
-  add("WaterTexture", "pool water with caustic light", "data/Textures/water.jpg", MakeWaterTexture());
-  add("skyTexture", "evening sky for the dome", "data/Textures/sky.jpg", MakeSkyTexture());
+      MakePlatesPicture(512, 512));
+  add("NM1", "tangent-space normal map of the steel plates", "data/Textures/nm1.png", MakePlatesNormalMap(512, 512));
+  add("WaterTexture", "pool water with caustic light", "data/Textures/water.jpg", MakeWaterPicture(512, 512));
+  add("skyTexture", "evening sky for the dome", "data/Textures/sky.jpg", MakeSkyPicture(1024, 512));
   add("OverlayI", "letterbox frame over the water scene", "data/Textures/overlay.png",
       MakeOverlay(face));
   add("testScenary", "landscape - hills around a lake", "data/Models/scenary.3ds", MakeLandscapeModel());
   add("KMLogo", "the logo emblem - toothed ring and letters", "data/Models/kmlogo.3ds", MakeLogoModel());
   add("testShaderObject", "smooth torus knot for the shaders", "data/Models/shaderobject.3ds",
-      MakeShaderObjectModel());
+      MakeTorusKnotModel());
   const std::string ase = MakeCameraExport();
   add("testScenaryCam", "camera flight over the landscape", "data/Animation/scenary_cam.ase",
       Bytes(ase.begin(), ase.end()));

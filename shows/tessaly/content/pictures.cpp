@@ -1,5 +1,6 @@
-// The named textures, the six-frame background loop, the overlay and the
-// loading picture.
+// The production's own pictures: the six-frame background loop, the overlay
+// and the loading picture (its surfaces come from the content library,
+// tools/content/surfaces.h).
 //
 // Orientation: JPEGs go through the engine's picture path, which uploads the
 // bottom row first, so they are painted upright. PNGs upload top row first and
@@ -11,7 +12,6 @@
 
 #include "content.h"
 #include "image.h"
-#include "noise.h"
 #include "paint.h"
 
 namespace content {
@@ -20,116 +20,7 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 
-Rgba Rgb(float r, float g, float b) { return {r, g, b, 1.0f}; }
-
-float Clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
-
-// Keeps a JPEG colour away from pure black (which the picture path makes clear).
-Rgba Lift(Rgba c) {
-  c.r = std::max(c.r, 0.03f);
-  c.g = std::max(c.g, 0.03f);
-  c.b = std::max(c.b, 0.04f);
-  c.a = 1.0f;
-  return c;
-}
-
-// Height of the panel pattern shared by the scenery texture and the normal map:
-// 4 x 4 bevelled plates with rivets and a little grain, tiling over [0, 1).
-float PanelHeight(float u, float v) {
-  const float pu = u * 4.0f, pv = v * 4.0f;
-  const float fu = pu - std::floor(pu), fv = pv - std::floor(pv);
-  const float edge = std::min(std::min(fu, 1.0f - fu), std::min(fv, 1.0f - fv));
-  float h = Clamp01(edge / 0.06f);                      // bevel towards the seams
-  h = h * h * (3.0f - 2.0f * h);
-  // Rivets near the corners of every plate.
-  for (float cx : {0.12f, 0.88f})
-    for (float cy : {0.12f, 0.88f}) {
-      const float d = std::hypot(fu - cx, fv - cy);
-      if (d < 0.035f) h += 0.35f * std::sqrt(1.0f - (d / 0.035f) * (d / 0.035f));
-    }
-  h += 0.06f * (Fbm(u * 32.0f, v * 32.0f, 3, 32, 71) - 0.5f);
-  return h;
-}
-
 }  // namespace
-
-Bytes MakeSceneryTexture() {
-  const int n = 512;
-  Canvas c(n, n);
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      const float u = (static_cast<float>(x) + 0.5f) / n, v = (static_cast<float>(y) + 0.5f) / n;
-      const float h = PanelHeight(u, v);
-      const float grime = Fbm(u * 8.0f, v * 8.0f, 5, 8, 11);
-      const float tint = Fbm(u * 4.0f + 7.0f, v * 4.0f, 2, 4, 12);
-      Rgba steel = Mix(Rgb(0.32f, 0.36f, 0.42f), Rgb(0.62f, 0.66f, 0.72f), grime);
-      steel = Mix(steel, Rgb(0.55f, 0.42f, 0.30f), 0.35f * tint * tint);  // a little rust
-      const float shade = 0.45f + 0.55f * Clamp01(h);
-      c.At(x, y) = Lift({steel.r * shade, steel.g * shade, steel.b * shade, 1.0f});
-    }
-  return EncodeJpeg(c, 90);
-}
-
-Bytes MakeNormalMap() {
-  const int n = 512;
-  std::vector<float> h(static_cast<size_t>(n) * n);
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x)
-      h[static_cast<size_t>(y) * n + x] =
-          PanelHeight((static_cast<float>(x) + 0.5f) / n, (static_cast<float>(y) + 0.5f) / n);
-  auto H = [&](int x, int y) { return h[static_cast<size_t>((y + n) % n) * n + (x + n) % n]; };
-  Canvas c(n, n);
-  const float strength = 6.0f;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      // Rows run along the texture's t axis (the PNG path uploads the top row
-      // first), so the row derivative is the one that belongs in green.
-      const float ds = (H(x + 1, y) - H(x - 1, y)) * 0.5f * strength;
-      const float dt = (H(x, y + 1) - H(x, y - 1)) * 0.5f * strength;
-      float nx = -ds, ny = -dt, nz = 1.0f;
-      const float len = std::sqrt(nx * nx + ny * ny + nz * nz);
-      nx /= len, ny /= len, nz /= len;
-      c.At(x, y) = {nx * 0.5f + 0.5f, ny * 0.5f + 0.5f, nz * 0.5f + 0.5f, 1.0f};
-    }
-  return EncodePng(c, false);
-}
-
-Bytes MakeWaterTexture() {
-  const int n = 512;
-  Canvas c(n, n);
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      const float u = (static_cast<float>(x) + 0.5f) / n, v = (static_cast<float>(y) + 0.5f) / n;
-      const float a = Fbm(u * 6.0f, v * 6.0f, 4, 6, 31);
-      const float b = Fbm(u * 6.0f + 3.1f, v * 6.0f + 1.7f, 4, 6, 32);
-      // Ridges of two noise fields cross like caustic light on a pool floor.
-      const float ra = 1.0f - std::fabs(a * 2.0f - 1.0f), rb = 1.0f - std::fabs(b * 2.0f - 1.0f);
-      const float caustic = std::pow(ra, 6.0f) + std::pow(rb, 6.0f);
-      const float depth = Fbm(u * 2.0f, v * 2.0f, 3, 2, 33);
-      Rgba col = Mix(Rgb(0.02f, 0.16f, 0.30f), Rgb(0.06f, 0.38f, 0.52f), depth);
-      col = Mix(col, Rgb(0.75f, 0.95f, 1.0f), Clamp01(caustic * 0.55f));
-      c.At(x, y) = Lift(col);
-    }
-  return EncodeJpeg(c, 90);
-}
-
-Bytes MakeSkyTexture() {
-  const int w = 1024, hgt = 512;
-  Canvas c(w, hgt);
-  for (int y = 0; y < hgt; ++y)
-    for (int x = 0; x < w; ++x) {
-      const float u = (static_cast<float>(x) + 0.5f) / w, v = (static_cast<float>(y) + 0.5f) / hgt;
-      // v = 0 is the zenith, v = 1 the horizon; a warm glow near the horizon.
-      Rgba sky = Mix(Rgb(0.05f, 0.12f, 0.35f), Rgb(0.35f, 0.55f, 0.85f), std::pow(v, 1.5f));
-      sky = Mix(sky, Rgb(0.98f, 0.66f, 0.42f), std::pow(v, 6.0f) * 0.8f);
-      // Clouds repeat every 8 cells across, so the texture wraps around the dome.
-      const float cloud = Fbm(u * 8.0f, v * 6.0f, 5, 8, 41);
-      const float cover = Clamp01((cloud - 0.48f) * 3.0f) * (0.3f + 0.7f * v);
-      sky = Mix(sky, Mix(Rgb(0.95f, 0.95f, 1.0f), Rgb(1.0f, 0.8f, 0.7f), v * v), cover * 0.85f);
-      c.At(x, y) = Lift(sky);
-    }
-  return EncodeJpeg(c, 90);
-}
 
 Bytes MakeOverlay(const Typeface& face) {
   Canvas c(kSlideWidth, kSlideHeight);

@@ -1,5 +1,5 @@
 #pragma once
-// Text set in the production's face with FreeType: one line at a time, as an
+// Text set in a TrueType face with FreeType: one line at a time, as an
 // anti-aliased coverage mask that the slide painter glows, shadows and fills.
 #include <string>
 

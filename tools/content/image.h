@@ -1,8 +1,9 @@
 #pragma once
-// Float RGBA canvases and the two image encoders the content tool writes with:
+// Float RGBA canvases and the two image encoders the content tools write with:
 // PNG (top row first, alpha kept when asked) and baseline JPEG (RGB only).
 // Encoders write no time stamps or other varying chunks, so equal pixels give
 // equal bytes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,6 +14,20 @@ namespace content {
 struct Rgba {
   float r = 0, g = 0, b = 0, a = 0;
 };
+
+inline Rgba Rgb(float r, float g, float b) { return {r, g, b, 1.0f}; }
+
+inline float Clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
+
+// Keeps a colour away from pure black, which the engine's picture path (JPEG,
+// BMP) makes transparent; opaque.
+inline Rgba Lift(Rgba c) {
+  c.r = std::max(c.r, 0.03f);
+  c.g = std::max(c.g, 0.03f);
+  c.b = std::max(c.b, 0.04f);
+  c.a = 1.0f;
+  return c;
+}
 
 inline Rgba Mix(const Rgba& x, const Rgba& y, float t) {
   return {x.r + (y.r - x.r) * t, x.g + (y.g - x.g) * t, x.b + (y.b - x.b) * t,

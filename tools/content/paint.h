@@ -1,5 +1,5 @@
 #pragma once
-// Drawing helpers shared by the slides, the overlay and the loading picture:
+// Drawing helpers for generated pictures (slides, overlays, titles, icons):
 // glowing text lines, soft shapes and whole-canvas shaders.
 #include <functional>
 #include <string>

@@ -1,0 +1,25 @@
+#pragma once
+// cLogoScene: the logo model turning in the middle of the screen, lit per pixel
+// by the normal-mapping effect over the steel-plate textures and pulsing on
+// every beat, with the show's title in extruded outline letters rising in
+// under it on the second bar.
+#include "shaders/normal_mapping.h"
+#include "timeline.h"
+
+namespace show {
+
+class cLogoScene : public cShowScene {
+ public:
+  ~cLogoScene() override;
+  int32_t Init() override;
+  void Draw() override;
+
+ private:
+  void DrawLogo(int32_t ms);
+  void DrawTitle(int32_t ms);
+
+  VantorGL::cNormalMapping normalMapping_;
+  VantorGL::FontRecord outline_;
+};
+
+}  // namespace show

@@ -1,0 +1,192 @@
+// docs/MAKING-A-SHOW.md run as written, so that it cannot go stale: its ```sh
+// blocks, and the few lines between them in <!-- guide-test --> comments
+// (waiting for what a reader would see, closing the preview), in one shell, in
+// order, with HOME a fresh directory whose ~/vantorgl is this tree with its
+// build, under a private X server. The guide installs this build to a prefix,
+// builds the template copied out of the tree against that prefix alone, plays
+// it, previews it, adds an asset, a scene and a cue, reloads the asset while
+// the preview runs and captures a video. Then what the reader ends with is
+// checked: the video, the new cue in the music, the new scene on screen.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "resources/texture_images.h"
+#include "shell/file_paths.h"
+#include "shell/mp3_decoder.h"
+#include "tests/support/process.h"
+#include "tests/support/xvfb.h"
+
+using namespace vantor_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kGuideTimeoutMs = 20 * 60 * 1000;
+
+// The guide's commands as one script: each block preceded by a line naming
+// where it stands in the guide.
+std::string ScriptOf(const std::string& guide) {
+  std::string script =
+      "set -euo pipefail\n"
+      // The previews the guide starts in the background end with the script.
+      "trap 'kill $(jobs -p) 2>/dev/null || true' EXIT\n";
+  std::istringstream lines(guide);
+  std::string line, block;
+  enum { kText, kShell, kHidden } in = kText;
+  int number = 0, blocks = 0;
+  while (std::getline(lines, line)) {
+    ++number;
+    if (in == kText && (line == "```sh" || line == "<!-- guide-test")) {
+      in = line == "```sh" ? kShell : kHidden;
+      script += "echo '== MAKING-A-SHOW.md line " + std::to_string(number) + "' >&2\n";
+      ++blocks;
+    } else if ((in == kShell && line == "```") || (in == kHidden && line == "-->")) {
+      in = kText;
+    } else if (in != kText) {
+      script += line + "\n";
+    }
+  }
+  return blocks >= 10 && in == kText ? script : std::string();
+}
+
+std::vector<uint8_t> Bytes(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// Mean level of the left channel over [ms, ms + lengthMs).
+double Level(const VantorGL::DecodedAudio& a, double ms, double lengthMs) {
+  const int64_t from = static_cast<int64_t>(ms * 44.1), to = static_cast<int64_t>((ms + lengthMs) * 44.1);
+  double sum = 0;
+  for (int64_t i = from; i < to; ++i) sum += std::fabs(a.samples[static_cast<size_t>(i) * 2]);
+  return sum / static_cast<double>(to - from);
+}
+
+struct Picture {
+  int width = 0, height = 0, channels = 0;
+  std::vector<uint8_t> px;
+};
+
+Picture Load(const fs::path& path) {
+  Picture p;
+  if (const auto bytes = VantorGL::ReadFileBytes(path.string()))
+    if (auto d = VantorGL::DecodePictureFile(bytes->data(), bytes->size())) {
+      p.width = d->width;
+      p.height = d->height;
+      p.channels = d->channels;
+      p.px = std::move(d->pixels);
+    }
+  return p;
+}
+
+class TemporaryHome {
+ public:
+  TemporaryHome() {
+    char pattern[] = "/tmp/vantor_guide_XXXXXX";
+    if (mkdtemp(pattern)) path_ = pattern;
+  }
+  ~TemporaryHome() {
+    std::error_code ignored;
+    if (!path_.empty() && !std::getenv("VANTOR_KEEP_WORKDIR")) fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+TEST(MakingAShow, TheGuideRunsAsWrittenAndItsShowHasWhatItAdded) {
+  const std::string script = ScriptOf(ReadText(VANTOR_SOURCE_DIR "/docs/MAKING-A-SHOW.md"));
+  ASSERT_FALSE(script.empty()) << "the guide's blocks could not be read";
+
+  // ~/vantorgl: the tree as the README's set-up leaves it, its build included.
+  TemporaryHome home;
+  ASSERT_FALSE(home.path().empty());
+  const fs::path clone = home.path() / "vantorgl";
+  fs::create_directory(clone);
+  for (const auto& entry : fs::directory_iterator(VANTOR_SOURCE_DIR))
+    if (entry.path().filename() != "build") fs::create_directory_symlink(entry.path(), clone / entry.path().filename());
+  fs::create_directory_symlink(VANTOR_BINARY_DIR, clone / "build");
+  std::ofstream(home.path() / "guide.sh") << script;
+
+  PrivateXvfb xvfb;
+  ASSERT_TRUE(xvfb.Start(1280, 720)) << "no Xvfb";
+  const ProgramResult r = RunProgram({.program = "/bin/bash",
+                                      .args = {(home.path() / "guide.sh").string()},
+                                      .workDir = home.path().string(),
+                                      .env = {{"HOME", home.path().string()}}},
+                                     kGuideTimeoutMs);
+  const std::string tail = r.stderrText.substr(r.stderrText.size() > 6000 ? r.stderrText.size() - 6000 : 0);
+  ASSERT_TRUE(r.exited && r.status == 0) << (r.timedOut ? "timed out\n" : "") << "status " << r.status << "\n"
+                                         << tail;
+
+  const fs::path show = home.path() / "myshow";
+  const fs::path stage = show / "build/stage";
+  // Built against the prefix alone, not against this tree.
+  EXPECT_NE(ReadText((show / "build/CMakeCache.txt").string())
+                .find("VantorGL_DIR:PATH=" + (home.path() / "vantorgl-engine/lib/cmake/VantorGL").string()),
+            std::string::npos);
+
+  // The video: 12 s of 1280 x 720 at 30 frames a second, with the music.
+  std::string probe;
+  ASSERT_EQ(Shell("ffprobe -v error -show_entries stream=codec_type,duration,nb_frames,width,height -of compact '" +
+                      (home.path() / "myshow.mp4").string() + "'",
+                  &probe),
+            0);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(
+      probe, m, std::regex(R"(codec_type=video\|width=1280\|height=720\|duration=([0-9.]+)\|nb_frames=(\d+))")))
+      << probe;
+  EXPECT_NEAR(std::stod(m[1]), 12.0, 0.01) << probe;
+  EXPECT_EQ(std::stoi(m[2]), 360) << probe;
+  ASSERT_TRUE(std::regex_search(probe, m, std::regex(R"(codec_type=audio\|duration=([0-9.]+))"))) << probe;
+  EXPECT_NEAR(std::stod(m[1]), 12.0, 0.05) << probe;
+
+  // The cue added at 10 s is an accent the template's music does not have there.
+  const auto mine = Bytes(stage / "data/Music/music.mp3");
+  const auto template_ = Bytes(fs::path(VANTOR_TEMPLATE_STAGE_DIR) / "data/Music/music.mp3");
+  const auto a = VantorGL::DecodeMp3(mine.data(), mine.size(), 44100);
+  const auto b = VantorGL::DecodeMp3(template_.data(), template_.size(), 44100);
+  ASSERT_TRUE(a && b);
+  ASSERT_EQ(a->frames, 12 * 44100);
+  ASSERT_EQ(b->frames, 12 * 44100);
+  EXPECT_GT(Level(*a, 10000, 60), 1.5 * Level(*b, 10000, 60)) << "no accent on the new cue";
+  EXPECT_NEAR(Level(*a, 6000, 60), Level(*b, 6000, 60), 0.1 * Level(*b, 6000, 60)) << "the old cues moved";
+
+  // The banner scene, 10 to 12 s, over the sparks: at 11 s the sparks stand as
+  // at 8 s (the bursts are three seconds apart), so the two frames differ only
+  // where the banner lies, across the middle fifth of the height.
+  ASSERT_EQ(RunProgram({.program = (stage / "myshow-capture").string(),
+                        .args = {"--fps", "2", "--size", "320x180", "--from", "0:08.0", "--frames", "banner"},
+                        .workDir = stage.string()},
+                       240000)
+                .status,
+            0);
+  const Picture before = Load(stage / "banner/frame_000016.png"), with = Load(stage / "banner/frame_000022.png");
+  ASSERT_EQ(before.width, 320);
+  ASSERT_EQ(with.width, 320);
+  int inside = 0, outside = 0;
+  for (int y = 0; y < 180; ++y)
+    for (int x = 0; x < 320; ++x) {
+      const size_t i = (static_cast<size_t>(y) * 320 + x) * static_cast<size_t>(with.channels);
+      bool differs = false;
+      for (int c = 0; c < 3; ++c) differs |= std::abs(int{with.px[i + c]} - int{before.px[i + c]}) > 8;
+      if (!differs) continue;
+      (y >= 72 - 1 && y <= 108 + 1 && x >= 32 - 1 && x <= 288 + 1 ? inside : outside) += 1;
+    }
+  EXPECT_GT(inside, 400) << "no banner at 11 s";
+  EXPECT_EQ(outside, 0) << "the frames differ outside the banner";
+}
+
+}  // namespace
