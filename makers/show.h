@@ -58,8 +58,11 @@ class IShow {
  public:
   virtual ~IShow() = default;
 
-  // The show's name: its programs are NAME, NAME-capture and NAME-preview.
+  // The show's name: its programs are NAME, NAME-capture and NAME-preview; its
+  // installed data is share/games/NAME (shell/show_data.h).
   virtual std::string Name() const = 0;
+  // The file whose presence says a folder holds the show's data, relative to it.
+  virtual std::string PropertyFile() const { return "data/default.qelProperty"; }
   // What --scene offers; the first is the whole show as the player plays it.
   virtual std::vector<ShowScene> Scenes() const = 0;
 
