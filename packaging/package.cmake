@@ -46,6 +46,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 set(CPACK_DEBIAN_TESSALY_PACKAGE_NAME tessaly)
 set(CPACK_DEBIAN_TESSALY_PACKAGE_SECTION games)
+# SDL and libepoxy open the GL libraries at run time, which dpkg-shlibdeps cannot
+# see: GLX for a window, EGL for the capture without a display.
+set(CPACK_DEBIAN_TESSALY_PACKAGE_DEPENDS "libgl1, libegl1")
 # Only tessaly-capture --out needs ffmpeg; without it the capture says so.
 set(CPACK_DEBIAN_TESSALY_PACKAGE_RECOMMENDS ffmpeg)
 set(CPACK_DEBIAN_TESSALY_DESCRIPTION "demo-scene production: a 47-second show in step with its music
