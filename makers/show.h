@@ -61,8 +61,9 @@ class IShow {
   // The show's name: its programs are NAME, NAME-capture and NAME-preview; its
   // installed data is share/games/NAME (shell/show_data.h).
   virtual std::string Name() const = 0;
-  // The file whose presence says a folder holds the show's data, relative to it.
-  virtual std::string PropertyFile() const { return "data/default.qelProperty"; }
+  // The show's property file, relative to its data folder: where it is, the
+  // show's data is (shell/show_data.h).
+  virtual std::string PropertyFile() const = 0;
   // What --scene offers; the first is the whole show as the player plays it.
   virtual std::vector<ShowScene> Scenes() const = 0;
 
