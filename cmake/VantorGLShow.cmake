@@ -4,23 +4,35 @@
 #
 #   vantorgl_add_show(NAME name
 #     PLAYER main.cpp          the player's entry point: takes no arguments, reads
-#                              its data from the working directory
+#                              its data from the working directory or, where that
+#                              holds none, the installed data (it calls
+#                              ChooseShowData and OpenShowLog, shell/show_data.h)
 #     SOURCES file...          the show itself: its application, scenes and
 #                              registry, and its CreateShow (makers/show.h), through
 #                              which the makers' programs play it
 #     [DATA dir...]            folders whose content is copied into the stage as
 #                              it stands (pictures, models, the property file)
 #     [DEPENDS target...]      targets that write generated data into the stage
-#     [STAGE dir])             default: ${CMAKE_CURRENT_BINARY_DIR}/stage
+#     [STAGE dir]              default: ${CMAKE_CURRENT_BINARY_DIR}/stage
+#     [INSTALL]                cmake --install puts the three programs in games/,
+#                              the stage's folders in share/games/NAME (where the
+#                              programs find their data when started elsewhere,
+#                              shell/show_data.h) and the manual pages in
+#                              share/man: component NAME
+#     [MANUALS page...])       the show's own manual pages (the player's, NAME.6),
+#                              installed compressed in man<section>; the capture's
+#                              and the preview's are made from their --help
+#                              (help2man)
 #
 # Targets: `name` (the player), `name-capture`, `name-preview`, `name_show` (the
 # show's library, for tests) and `name-stage` (built by default: the show's DATA
-# and the engine's geometry stage, Data/Shaders/test.geom, copied in). The three programs are copied into the stage
-# when built; `name_STAGE` is set to the stage folder in the caller's scope.
+# and the engine's geometry stage, Data/Shaders/test.geom, copied in); with
+# INSTALL, `name-manuals`. The three programs are copied into the stage when
+# built; `name_STAGE` is set to the stage folder in the caller's scope.
 include_guard(GLOBAL)
 
 function(vantorgl_add_show)
-  cmake_parse_arguments(PARSE_ARGV 0 SHOW "" "NAME;PLAYER;STAGE" "SOURCES;DATA;DEPENDS")
+  cmake_parse_arguments(PARSE_ARGV 0 SHOW "INSTALL" "NAME;PLAYER;STAGE" "SOURCES;DATA;DEPENDS;MANUALS")
   if(NOT SHOW_NAME OR NOT SHOW_PLAYER OR NOT SHOW_SOURCES)
     message(FATAL_ERROR "vantorgl_add_show: NAME, PLAYER and SOURCES are required")
   endif()
@@ -87,6 +99,77 @@ int main(int argc, char** argv) { return VantorGL::Run${first}${rest}Program(arg
   endif()
   set_target_properties(${name} PROPERTIES VANTORGL_STAGE ${SHOW_STAGE})
   set(${name}_STAGE ${SHOW_STAGE} PARENT_SCOPE)
+  if(SHOW_INSTALL)
+    _vantorgl_install_show(${name} ${SHOW_STAGE} "${SHOW_MANUALS}")
+  endif()
+endfunction()
+
+# Debian's games layout, which the programs look for their data in: programs in
+# games/, read-only data in share/games/NAME, manual pages in section 6.
+function(_vantorgl_install_show name stage manuals)
+  install(TARGETS ${name} ${name}-capture ${name}-preview RUNTIME DESTINATION games COMPONENT ${name})
+  # Stripped (the Debian package), they lose the compiler's notes too, as Debian ships programs.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(program ${name} ${name}-capture ${name}-preview)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/games/\${program}\")
+      endforeach()
+    endif()" COMPONENT ${name})
+  # The stage's folders are the data; the files at its top are the programs and
+  # what runs by hand leave there (debug.log, captures). Listed at install time:
+  # the build writes them.
+  install(CODE "
+    file(GLOB entries LIST_DIRECTORIES true \"${stage}/*\")
+    foreach(entry IN LISTS entries)
+      if(IS_DIRECTORY \"\${entry}\")
+        file(INSTALL \"\${entry}\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/share/games/${name}\"
+          FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+          DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+      endif()
+    endforeach()" COMPONENT ${name})
+
+  # Manual pages, compressed as Debian ships them (gzip -9n: no name, no time).
+  set(pages)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${name}-manuals)
+  foreach(page ${manuals})
+    get_filename_component(page ${page} ABSOLUTE)
+    get_filename_component(file ${page} NAME)
+    add_custom_command(OUTPUT ${dir}/${file}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+      COMMAND ${CMAKE_COMMAND} -E copy ${page} ${dir}/${file}
+      COMMAND gzip -9nf ${dir}/${file}
+      DEPENDS ${page} VERBATIM)
+    list(APPEND pages ${dir}/${file}.gz)
+  endforeach()
+  find_program(VANTORGL_HELP2MAN help2man)
+  if(VANTORGL_HELP2MAN)
+    set(version ${PROJECT_VERSION})
+    if(NOT version)
+      set(version 0)
+    endif()
+    set(capture_says "play the show ${name} off screen to PNG frames, a video or a contact sheet")
+    set(preview_says "play the show ${name} in a window, for the people who make it")
+    foreach(program capture preview)
+      set(page ${dir}/${name}-${program}.6)
+      # --help needs no display; the version is the show's project's.
+      add_custom_command(OUTPUT ${page}.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+        COMMAND ${VANTORGL_HELP2MAN} --no-info --section=6 --version-string=${version}
+                "--name=${${program}_says}" --output=${page} $<TARGET_FILE:${name}-${program}>
+        COMMAND gzip -9nf ${page}
+        DEPENDS ${name}-${program} VERBATIM)
+      list(APPEND pages ${page}.gz)
+    endforeach()
+  else()
+    message(WARNING "help2man not found: ${name}-capture and ${name}-preview install without manual pages")
+  endif()
+  add_custom_target(${name}-manuals ALL DEPENDS ${pages})
+  foreach(page ${pages})
+    string(REGEX MATCH "\\.([0-9])[^.]*\\.gz$" section ${page})
+    install(FILES ${page} DESTINATION share/man/man${CMAKE_MATCH_1} COMPONENT ${name})
+  endforeach()
 endfunction()
 
 set(_VANTORGL_SHOW_DIR ${CMAKE_CURRENT_LIST_DIR})

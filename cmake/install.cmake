@@ -14,6 +14,16 @@ set(VANTORGL_DATA_INSTALL_DIR ${CMAKE_INSTALL_DATADIR}/vantorgl)
 
 install(TARGETS vantorgl vantorgl_makers EXPORT VantorGLTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+# A stripped install (cmake --install --strip, the Debian package) takes the
+# debug sections and the compiler's notes out of the static libraries too, as
+# Debian ships them; their symbols stay, so that shows still link.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(lib $<TARGET_FILE_NAME:vantorgl> $<TARGET_FILE_NAME:vantorgl_makers>)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug --remove-section=.comment --remove-section=.note
+        --enable-deterministic-archives \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/\${lib}\")
+    endforeach()
+  endif()" COMPONENT dev)
 foreach(dir shell scenes resources shaders properties scenedata platform makers)
   file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.h)
   install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vantorgl/${dir} COMPONENT dev)

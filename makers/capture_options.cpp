@@ -150,8 +150,9 @@ std::string UsageText(const std::string& show, const std::vector<ShowScene>& sce
   const std::string program = show + "-capture";
   return "Usage: " + program + " [options]\n\n" +
          WrapText("Plays the show off screen on a virtual clock and writes what it shows: PNG frames, a video "
-                  "with the show's music, and/or a contact sheet. Run it from the directory that holds the "
-                  "show's data (the stage, beside " + show + "). It needs no display: with one it draws into a "
+                  "with the show's music, and/or a contact sheet. It reads the show's data from the directory it "
+                  "is started in (the stage, beside " + show + ") or, where that holds none, the data installed "
+                  "with it; the files it writes are named from where it was started. It needs no display: with one it draws into a "
                   "hidden window, without one off screen (SDL's \"offscreen\" driver); the pictures are the "
                   "same. The same command always gives the same frames.", 79) +
          R"(

@@ -21,6 +21,7 @@
 #include "makers/show_frames.h"
 #include "shell/debug_system.h"
 #include "shell/file_paths.h"
+#include "shell/show_data.h"
 
 namespace VantorGL::capture {
 namespace {
@@ -159,7 +160,7 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
   int64_t counter = 0;
   platform::SetClockSource([&counter] { return counter; }, kCounterFrequency);
 
-  cDebugSystem::Instance().Open("debug.log");
+  OpenShowLog();
   cDebugSystem::Instance().Log("capture", SceneName(options) + " " + from + " to " + to + ", " +
                                               std::to_string(options.width) + "x" +
                                               std::to_string(options.height) + " at " +

@@ -44,8 +44,8 @@ std::string UsageText(const std::string& show, const std::vector<ShowScene>& sce
   return "Usage: " + show + "-preview [options]\n\n" +
          WrapText("Plays the show in a window with its music, for the people who make it: pause, seek and step "
                   "through it, see where it is, and see a changed " + words.changed +
-                  " at once without a restart. Run it from the directory that holds the show's data (the stage, "
-                  "beside " + show + ").", 79) +
+                  " at once without a restart. It reads the show's data from the directory it is started in (the "
+                  "stage, beside " + show + ") or, where that holds none, the data installed with it.", 79) +
          "\n\n" +
          WrapText("The show's clock follows the music as the sound device plays it. A seek, a step and the start "
                   "land on a frame of " + show + "-capture at the same --fps: the picture there is the "

@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/live_window_system.h"
 #include "shell/debug_system.h"
+#include "shell/show_data.h"
 #include "shell/timer.h"
 
 namespace VantorGL::preview {
@@ -250,7 +251,7 @@ int Session::Run() {
   // the show at a frame, the capture's frame steps.
   platform::SetClockSource([this] { return standing_ ? virtualCounter_ : clock_.Read(); },
                            capture::kCounterFrequency);
-  cDebugSystem::Instance().Open("debug.log");
+  OpenShowLog();
 
   cWindowsSystem& application = show_.Application();
   show_.ApplyPlayerSettings();

@@ -10,6 +10,7 @@
 #include "makers/preview_options.h"
 #include "makers/preview_session.h"
 #include "makers/show.h"
+#include "shell/show_data.h"
 
 namespace VantorGL {
 
@@ -28,7 +29,13 @@ int RunCaptureProgram(int argc, char** argv, ShowFactory createShow) {
                  program.c_str());
     return kExitUsage;
   }
-  return RunCapture(parsed.options, *show, windowSystem);
+  // The show's data: here, or installed with the program; the files asked for
+  // stay where the user started it.
+  ChooseShowData(show->Name(), show->PropertyFile());
+  Options options = parsed.options;
+  for (std::string* path : {&options.framesDir, &options.outFile, &options.sheetFile})
+    *path = FromStartDirectory(*path);
+  return RunCapture(options, *show, windowSystem);
 }
 
 int RunPreviewProgram(int argc, char** argv, ShowFactory createShow) {
@@ -46,6 +53,7 @@ int RunPreviewProgram(int argc, char** argv, ShowFactory createShow) {
                  program.c_str());
     return kExitUsage;
   }
+  ChooseShowData(show->Name(), show->PropertyFile());
   return RunPreview(parsed.options, *show, windowSystem);
 }
 

@@ -58,8 +58,12 @@ class IShow {
  public:
   virtual ~IShow() = default;
 
-  // The show's name: its programs are NAME, NAME-capture and NAME-preview.
+  // The show's name: its programs are NAME, NAME-capture and NAME-preview; its
+  // installed data is share/games/NAME (shell/show_data.h).
   virtual std::string Name() const = 0;
+  // The show's property file, relative to its data folder: where it is, the
+  // show's data is (shell/show_data.h).
+  virtual std::string PropertyFile() const = 0;
   // What --scene offers; the first is the whole show as the player plays it.
   virtual std::vector<ShowScene> Scenes() const = 0;
 

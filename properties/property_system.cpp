@@ -8,6 +8,7 @@
 #include "shell/debug_system.h"
 #include "shell/exit.h"
 #include "shell/file_paths.h"
+#include "shell/show_data.h"
 
 namespace VantorGL {
 
@@ -354,7 +355,8 @@ const FileProperty* cPropertySystem::FindFileRecord(std::string_view name) const
 
 namespace {
 // Why a property file could not be read. Nearly always the program was started
-// from another directory: it reads all its data relative to where it starts.
+// from another directory: it reads all its data relative to where it starts,
+// or from the data installed with it (shell/show_data.h).
 std::string UnreadableFileCause(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -367,6 +369,12 @@ std::string UnreadableFileCause(const std::string& path) {
     cause += here.string();
   }
   cause += ": the program reads its data from the directory it is started in";
+  const std::string& installed = CurrentShowData().installedLookedIn;
+  if (!installed.empty()) {
+    cause += ", or else from ";
+    cause += installed;
+    cause += ", installed with it, which holds none either";
+  }
   const fs::path program = fs::read_symlink("/proc/self/exe", ec);
   if (!ec && fs::exists(program.parent_path() / path, ec))
     return cause + "; start it from " + program.parent_path().string();

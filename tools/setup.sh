@@ -15,6 +15,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   lib3ds-dev libassimp-dev assimp-testmodels glslang-tools
   ffmpeg
+  help2man file lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test: the ordinary build's unit, GL,
-# end-to-end and fuzz-replay tests; the same layers again built with
-# AddressSanitizer and UndefinedBehaviorSanitizer (one full show among them);
-# then each libFuzzer target for a bounded time. Warnings are errors here.
+# end-to-end and fuzz-replay tests; the Debian packages made from that build,
+# checked, unpacked and (as root) installed (tools/test-packages.sh); the same
+# layers again built with AddressSanitizer and UndefinedBehaviorSanitizer (one
+# full show among them); then each libFuzzer target for a bounded time.
+# Warnings are errors here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -18,6 +20,9 @@ cmake --build build -j"$JOBS"
 echo "== tests"
 status=0
 (cd build && ctest -j"$JOBS" --output-on-failure) || status=1
+
+echo "== packages"
+bash tools/test-packages.sh build || status=1
 
 # Every layer once more under the sanitizers, the programs the tests start
 # included (they inherit the options), the full show among them. What system

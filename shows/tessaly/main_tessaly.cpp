@@ -1,7 +1,8 @@
 // tessaly: the production. Takes no arguments; reads its files from the working
-// directory; returns 0 (fixed failures end through ExitProgram instead).
-#include "shell/debug_system.h"
+// directory, or from the data installed with it when that holds none
+// (shell/show_data.h); returns 0 (fixed failures end through ExitProgram instead).
 #include "production.h"
+#include "shell/show_data.h"
 
 namespace {
 // The application object, for the life of the process: constructed before main
@@ -10,7 +11,8 @@ TAV05 application;
 }  // namespace
 
 int main(int, char**) {
-  VantorGL::cDebugSystem::Instance().Open("debug.log");
+  VantorGL::ChooseShowData("tessaly", VantorGL::cResources::kPropertyFile);
+  VantorGL::OpenShowLog();
   application.ApplyProductionSettings();
   VantorGL::g_application = &application;
   VantorGL::RunApplication();

@@ -35,6 +35,7 @@ class TessalyShow : public ShowOf<TAV05> {
   using ShowOf::ShowOf;
 
   std::string Name() const override { return "tessaly"; }
+  std::string PropertyFile() const override { return cResources::kPropertyFile; }
   std::vector<ShowScene> Scenes() const override;
   void ApplyPlayerSettings() override { ApplyProductionSettings(); }
   void ChooseScene(size_t index) override;

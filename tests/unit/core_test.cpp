@@ -1,5 +1,6 @@
 // The clock's arithmetic, the log's line format, music-time texts, scene windows,
-// path resolution and the bounds-checked reader.
+// path resolution, where installed data and its log are looked for, and the
+// bounds-checked reader.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "scenes/scene_system.h"
 #include "shell/debug_system.h"
 #include "shell/file_paths.h"
+#include "shell/show_data.h"
 #include "shell/timer.h"
 
 using namespace VantorGL;
@@ -189,6 +191,17 @@ TEST(Paths, CaseAndSeparatorsIgnoredWhereTheExactPathIsMissing) {
   EXPECT_FALSE(ReadFileBytes("data/General/x.png", 0)) << "over the size cap";
   fs::current_path(old);
   fs::remove_all(dir);
+}
+
+// The games layout and the XDG base directory rules, as Debian has them.
+TEST(Paths, InstalledDataBesideTheProgramItsLogUnderTheUsersState) {
+  EXPECT_EQ(InstalledDataDirectory("/usr/games/tessaly", "tessaly"), "/usr/share/games/tessaly");
+  EXPECT_EQ(InstalledDataDirectory("/tmp/x/usr/games/tessaly-capture", "tessaly"), "/tmp/x/usr/share/games/tessaly");
+  EXPECT_EQ(ShowStateDirectory("/var/st", "/home/u", "tessaly"), "/var/st/tessaly");
+  EXPECT_EQ(ShowStateDirectory(nullptr, "/home/u", "tessaly"), "/home/u/.local/state/tessaly");
+  EXPECT_EQ(ShowStateDirectory("", "/home/u", "tessaly"), "/home/u/.local/state/tessaly");
+  EXPECT_EQ(ShowStateDirectory("st", "/home/u", "tessaly"), "/home/u/.local/state/tessaly") << "relative: ignored";
+  EXPECT_EQ(ShowStateDirectory(nullptr, nullptr, "tessaly"), "");
 }
 
 TEST(ByteReader, NeverReadsPastTheEnd) {
