@@ -31,6 +31,20 @@ endforeach()
 install(FILES ${VANTORGL_GEOMETRY_STAGE} DESTINATION ${VANTORGL_DATA_INSTALL_DIR} COMPONENT dev)
 if(TARGET vantorgl-content)
   install(TARGETS vantorgl-content EXPORT VantorGLTargets DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT dev)
+  # Its manual page, made from --help as the makers' programs' are.
+  find_program(VANTORGL_HELP2MAN help2man)
+  if(VANTORGL_HELP2MAN)
+    set(page ${PROJECT_BINARY_DIR}/manuals/vantorgl-content.1)
+    add_custom_command(OUTPUT ${page}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/manuals
+      COMMAND ${VANTORGL_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
+              "--name=make one data file for a show made on VantorGL" --output=${page}
+              $<TARGET_FILE:vantorgl-content>
+      COMMAND gzip -9nf ${page}
+      DEPENDS vantorgl-content VERBATIM)
+    add_custom_target(vantorgl-content-manual ALL DEPENDS ${page}.gz)
+    install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT dev)
+  endif()
 endif()
 
 install(EXPORT VantorGLTargets NAMESPACE VantorGL:: DESTINATION ${VANTORGL_CMAKE_INSTALL_DIR} COMPONENT dev)

@@ -24,6 +24,7 @@ class cMakersShow : public VantorGL::ShowOf<cShowApplication> {
   void StandAt(int64_t frame, int fps, const std::function<void(int64_t)>& setCounter) override;
   VantorGL::audio::Handle MusicStream() const override { return timeline.assets.music.stream; }
   std::string MusicFile() const override { return cAssets::kMusicFile; }
+  std::string PropertyFile() const override { return cAssets::kPropertyFile; }
   std::vector<VantorGL::ReloadableAsset> ReloadableAssets() const override { return timeline.assets.Reloadable(); }
   bool ReloadAsset(const std::string& name, std::string* error) override;
   std::string Where() const override;
