@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,23 @@
 #include "shell/show_data.h"
 
 namespace VantorGL {
+namespace {
+
+// What the command line alone decides: the usage on --help (status 0), the
+// error and a hint on a bad one (status 64); nothing when the program goes on.
+template <class Parsed>
+std::optional<int> Answered(const Parsed& parsed, const std::string& program, const std::string& usage) {
+  if (parsed.help) {
+    std::fputs(usage.c_str(), stdout);
+    return 0;
+  }
+  if (parsed.error.empty()) return std::nullopt;
+  std::fprintf(stderr, "%s: %s\nTry '%s --help' for the options.\n", program.c_str(), parsed.error.c_str(),
+               program.c_str());
+  return capture::kExitUsage;
+}
+
+}  // namespace
 
 int RunCaptureProgram(int argc, char** argv, ShowFactory createShow) {
   using namespace capture;
@@ -20,15 +38,7 @@ int RunCaptureProgram(int argc, char** argv, ShowFactory createShow) {
   const std::unique_ptr<IShow> show = createShow(&windowSystem);
   const std::string program = show->Name() + "-capture";
   const ParseResult parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), show->Scenes());
-  if (parsed.help) {
-    std::fputs(UsageText(show->Name(), show->Scenes()).c_str(), stdout);
-    return 0;
-  }
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for the options.\n", program.c_str(), parsed.error.c_str(),
-                 program.c_str());
-    return kExitUsage;
-  }
+  if (const auto status = Answered(parsed, program, UsageText(show->Name(), show->Scenes()))) return *status;
   // The show's data: here, or installed with the program; the files asked for
   // stay where the user started it.
   ChooseShowData(show->Name(), show->PropertyFile());
@@ -44,15 +54,8 @@ int RunPreviewProgram(int argc, char** argv, ShowFactory createShow) {
   const std::unique_ptr<IShow> show = createShow(&windowSystem);
   const std::string program = show->Name() + "-preview";
   const ParseResult parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), show->Scenes());
-  if (parsed.help) {
-    std::fputs(UsageText(show->Name(), show->Scenes(), show->Words()).c_str(), stdout);
-    return 0;
-  }
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for the options.\n", program.c_str(), parsed.error.c_str(),
-                 program.c_str());
-    return kExitUsage;
-  }
+  if (const auto status = Answered(parsed, program, UsageText(show->Name(), show->Scenes(), show->Words())))
+    return *status;
   ChooseShowData(show->Name(), show->PropertyFile());
   return RunPreview(parsed.options, *show, windowSystem);
 }
