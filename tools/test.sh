@@ -13,25 +13,27 @@ bash tools/setup.sh
 JOBS=$(nproc)
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 
-echo "== build"
+# Each step says when it starts, in seconds from the start of the run.
+step() { echo "== $1 (at ${SECONDS} s)"; }
+step "build"
 # Line tables only: a third less compile time than full debug information, and
 # a failure's backtrace still names file and line.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_WERROR=ON \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
 cmake --build build -j"$JOBS"
 
-echo "== tests"
+step "tests"
 status=0
 (cd build && ctest -j"$JOBS" --output-on-failure) || status=1
 
-echo "== packages"
+step "packages"
 bash tools/test-packages.sh build || status=1
 
 # Every layer once more under the sanitizers, the programs the tests start
 # included (they inherit the options), the full show among them. What system
 # libraries keep until exit is not ours: tests/sanitizer/lsan.supp names them. A
 # sanitizer's report ends a program with status 86, which no test expects.
-echo "== all layers with sanitizers"
+step "all layers with sanitizers"
 # -O1 with line tables only: half the compile time of -O2 -g, and the reports
 # still name file and line.
 CC=gcc CXX=g++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_SANITIZE=ON \
@@ -44,7 +46,7 @@ cmake --build build-asan -j"$JOBS"
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86 \
   ctest -j"$JOBS" --output-on-failure) || status=1
 
-echo "== fuzzing (${FUZZ_SECONDS}s per target)"
+step "fuzzing (${FUZZ_SECONDS}s per target)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_FUZZ=ON \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
   -DVANTOR_WERROR=ON -DVANTOR_UNIT_ONLY=ON -DVANTOR_TESTS=ON -DVANTOR_BENCH=OFF >/dev/null
@@ -82,5 +84,6 @@ for pid in "${running[@]}"; do
 done
 [ "$fuzz_failed" -eq 0 ] || status=1
 echo "fuzz: $fuzz_passed passed, $fuzz_failed failed"
+echo "== done in ${SECONDS} s"
 
 exit $status
