@@ -7,9 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-# Only what playing needs: the production, the capture program and the data tree
-# (the content tool and its run). Tests and benchmarks build in tools/test.sh.
-cmake --build build -j"$(nproc)" --target tessaly tessaly-capture content
+# Only what playing needs: the production, the capture program and the stage's
+# data (the content generator's tree and the engine's geometry stage). Tests and
+# benchmarks build in tools/test.sh.
+cmake --build build -j"$(nproc)" --target tessaly tessaly-capture tessaly-stage
 cd build/stage
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
