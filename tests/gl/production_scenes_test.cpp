@@ -216,6 +216,37 @@ TEST_F(ProductionScenes, WaterSceneDrawsSkyLogoWaterAndGlow) {
   g_elementDraws = nullptr;
 }
 
+// Through the show's 47 s the slide scene alone draws: it is on from 0:00 to
+// 1:00, the water scene from 1:00 to 1:30, each from its own first frame. The
+// slide scene clears the window itself, so a water scene drawn beneath it would
+// not show in the picture: its logo's element draws are counted instead.
+TEST_F(ProductionScenes, TheSlideSceneAloneDrawsThroughTheShowAndTheWaterSceneFromOneMinute) {
+  demo->startScene.firstFrame = true;
+  demo->slideScene.firstFrame = true;
+  glViewport(0, 0, 256, 256);
+  std::vector<std::array<double, 16>> draws;
+  glDrawElements(GL_TRIANGLES, 0, GL_UNSIGNED_SHORT, nullptr);  // resolves the entry point first
+  g_drawElements = epoxy_glDrawElements;
+  epoxy_glDrawElements = RecordDrawElements;
+  g_elementDraws = &draws;
+  int64_t showMs = 0;
+  for (const int64_t at : {0, 30500, 46900, 59500, 60500}) {
+    Frame(at - showMs);
+    showMs = at;
+    demo->Update();
+    draws.clear();
+    demo->Draw();
+    const bool water = !draws.empty();
+    EXPECT_EQ(water, at >= 60000) << "the water scene at " << at << " ms";
+    const auto px = ReadWindow();
+    if (at < 60000) {
+      EXPECT_GT(Mean(px, 0, 0, 256, 256).Sum(), 30) << "a slide at " << at << " ms";
+    }
+  }
+  epoxy_glDrawElements = g_drawElements;
+  g_elementDraws = nullptr;
+}
+
 // What the registry's teardown has left when its fonts' lists go: the effects'
 // programs are gone already, the music (and the audio library it frees) is not.
 struct FontTeardown {
