@@ -30,6 +30,7 @@ std::optional<TextureImage> Decode(const std::vector<uint8_t>& bytes) { return D
 
 TEST(TextureSides, PngRuleGrowsToNextPowerAndCapsAtMaximum) {
   EXPECT_EQ(PngTextureSide(1, 2048), 1);
+  EXPECT_EQ(PngTextureSide(255, 2048), 256);
   EXPECT_EQ(PngTextureSide(512, 2048), 512);
   EXPECT_EQ(PngTextureSide(513, 2048), 1024);
   EXPECT_EQ(PngTextureSide(768, 2048), 1024);
