@@ -310,10 +310,11 @@ TEST(Model3ds, EachProblemIsDroppedKeptSmallAndLoggedOnce) {
   {
     std::vector<Vec3> four = kTriangle;
     four.push_back({5, 5, 5});
-    // Face 1 names vertex 9; the group's face 2 must still be the file's face 2.
+    // Face 1 names vertex 4, one past the last; the group's face 2 must still be
+    // the file's face 2.
     cases.push_back({"face index beyond the vertices",
                      File3ds({Object("I", {VertexList(four),
-                                           FaceList({{0, 1, 2}, {0, 9, 1}, {3, 1, 2}}, {FaceGroup("m", {2, 1, 0})})})}),
+                                           FaceList({{0, 1, 2}, {0, 4, 1}, {3, 1, 2}}, {FaceGroup("m", {2, 1, 0})})})}),
                      [](const c3DsModelSystem& m) {
                        const Mesh3Ds& mesh = m.meshes[0];
                        EXPECT_EQ(mesh.faces, (std::vector<uint16_t>{0, 1, 2, 3, 1, 2}));
