@@ -52,9 +52,11 @@ WorkDir::~WorkDir() {
 }
 
 std::string ProgramPath(const std::string& name) {
-  const std::string built = std::string(VANTOR_BINARY_DIR) + "/" + name;
-  if (fs::exists(built)) return built;
-  return std::string(VANTOR_STAGE_DIR) + "/" + name;
+  // The show's programs first: a file of the same name in the build's top folder
+  // can be one an older layout of the build left there.
+  const std::string staged = std::string(VANTOR_STAGE_DIR) + "/" + name;
+  if (fs::exists(staged)) return staged;
+  return std::string(VANTOR_BINARY_DIR) + "/" + name;
 }
 
 Program::~Program() {

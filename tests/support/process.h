@@ -52,8 +52,8 @@ class WorkDir {
   std::string path_;
 };
 
-// The path of a built program: VANTOR_BINARY_DIR/<name> if it exists, else the
-// stage's copy.
+// The path of a built program: the stage's copy if there is one (the show's
+// programs), else VANTOR_BINARY_DIR/<name> (the engine's own).
 std::string ProgramPath(const std::string& name);
 
 struct RunOptions {
