@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <regex>
@@ -279,6 +280,49 @@ TEST_F(CaptureEndToEnd, VideoCarriesTheFirst47SecondsOfTheMusicAndASheetOfOneFra
   const Rgb sheet = LoadPicture(dir.File("out/sheet.png"));
   EXPECT_EQ(sheet.width, 6 + 8 * (240 + 6));
   EXPECT_EQ(sheet.height, 6 + 6 * (135 + 14 + 6));
+}
+
+// A video from 0:20.0 carries the music from 0:20.0: its sound lines up with the
+// music file's at that moment (AAC keeps the waveform; the best match within
+// 50 ms either side must lie within 2 ms of it).
+TEST_F(CaptureEndToEnd, AVideoFromALaterMomentCarriesTheMusicFromThatMoment) {
+  ExpectSuccess(Capture({"--fps", "4", "--size", "160x90", "--from", "0:20.0", "--to", "0:21.0", "--out",
+                         "later.mp4"}));
+  // Mono 32-bit floats at 44.1 kHz, through ffmpeg.
+  auto decode = [this](const std::string& input, const std::string& options) {
+    const std::string raw = dir.File("sound.f32");
+    EXPECT_EQ(Shell("ffmpeg -nostdin -v error -y " + options + " -i '" + input + "' -map 0:a -ac 1 -ar 44100 -f f32le '" +
+                    raw + "'"),
+              0);
+    const std::string bytes = ReadText(raw);
+    std::vector<float> out(bytes.size() / sizeof(float));
+    std::memcpy(out.data(), bytes.data(), out.size() * sizeof(float));
+    return out;
+  };
+  const std::vector<float> video = decode(dir.File("later.mp4"), "");
+  const std::vector<float> music = decode(dir.File("data/General/music.mp3"), "-ss 19.9 -t 1.2");
+  constexpr int kRate = 44100, kSpan = kRate / 20, kLength = kRate / 2;
+  ASSERT_GE(video.size(), static_cast<size_t>(kLength + kSpan));
+  ASSERT_GE(music.size(), static_cast<size_t>(kRate / 10 + kLength + kSpan));
+  // music[kRate / 10] is the moment 0:20.0; video[kSpan] lies kSpan after it.
+  int bestLag = 0;
+  double best = -2;
+  for (int lag = -kSpan; lag <= kSpan; ++lag) {
+    double vv = 0, mm = 0, vm = 0;
+    for (int i = 0; i < kLength; ++i) {
+      const double v = video[kSpan + i], m = music[kRate / 10 + kSpan + lag + i];
+      vv += v * v;
+      mm += m * m;
+      vm += v * m;
+    }
+    const double r = vv > 0 && mm > 0 ? vm / std::sqrt(vv * mm) : 0;
+    if (r > best) {
+      best = r;
+      bestLag = lag;
+    }
+  }
+  EXPECT_GT(best, 0.9) << "the video's sound is not the music";
+  EXPECT_LE(std::abs(bestLag), kRate / 500) << "the music is " << bestLag << " samples away from 0:20.0";
 }
 
 TEST_F(CaptureEndToEnd, StartSceneFramesShowTheWaterScene) {
