@@ -305,13 +305,14 @@ TEST_F(CaptureEndToEnd, AVideoFromALaterMomentCarriesTheMusicFromThatMoment) {
   ASSERT_GE(video.size(), static_cast<size_t>(kLength + kSpan));
   ASSERT_GE(music.size(), static_cast<size_t>(kRate / 10 + kLength + kSpan));
   // music[kRate / 10] is the moment 0:20.0; video[kSpan] lies kSpan after it.
+  double vv = 0;
+  for (int i = 0; i < kLength; ++i) vv += double{video[kSpan + i]} * video[kSpan + i];
   int bestLag = 0;
   double best = -2;
   for (int lag = -kSpan; lag <= kSpan; ++lag) {
-    double vv = 0, mm = 0, vm = 0;
+    double mm = 0, vm = 0;
     for (int i = 0; i < kLength; ++i) {
       const double v = video[kSpan + i], m = music[kRate / 10 + kSpan + lag + i];
-      vv += v * v;
       mm += m * m;
       vm += v * m;
     }
