@@ -1,11 +1,12 @@
 // tessaly-preview, the real program, in a temporary copy of the stage under its
 // own X server, driven by keys: a seek and a step land on the capture's
-// pictures; a pause holds the picture and the music (the disk sound driver's
-// output shows the music stopping and going on from the same sample), with the
-// clock within 5 ms of the music on a device slower than real time; changed
-// asset files are loaded again while it runs, and broken ones leave it running
-// with the old asset on screen and a line saying why. Pictures are 320 x 180
-// to keep captures short.
+// pictures, Home keeps the pause and Tab the line over the picture; a pause
+// holds the picture and the music (the disk sound driver's output shows the
+// music stopping and going on from the same sample), with the clock within
+// 5 ms of the music on a device slower than real time; changed asset files are
+// loaded again while it runs, and broken ones leave it running with the old
+// asset on screen and a line saying why. Pictures are 320 x 180 to keep
+// captures short.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -210,6 +211,23 @@ TEST_F(PreviewEndToEnd, SeeksAndStepsLandOnTheCapturesPictures) {
   ASSERT_TRUE(WaitForLine("seek to 0:03.500 (frame 210), held", 1)) << preview.Stderr();
   shown = PictureOnceItIs(captured(210));
   EXPECT_TRUE(shown == captured(210)) << "frame 210: " << Describe(shown, captured(210));
+
+  // Tab lays the line over the picture, and letting go of it leaves it there:
+  // the step on and back draws the frame again after both.
+  Keys("Tab");
+  DrawHeldFrameAgain(210);
+  shown = PictureOnceItChangesFrom(captured(210), 3000);
+  EXPECT_FALSE(shown == captured(210)) << "no line over the picture after Tab";
+
+  // Home goes back to the start and keeps the pause; while playing, it plays on.
+  Keys("Home");
+  ASSERT_TRUE(WaitForLine("seek to 0:00.000 (frame 0)", 1)) << preview.Stderr();
+  ASSERT_EQ(CountLines("seek to 0:00.000 (frame 0), held"), 1) << preview.Stderr();
+  Keys("space");
+  ASSERT_TRUE(WaitForLine("playing from ", 1)) << preview.Stderr();
+  Keys("Home");
+  ASSERT_TRUE(WaitForLine("seek to 0:00.000 (frame 0)", 2)) << preview.Stderr();
+  EXPECT_EQ(CountLines("seek to 0:00.000 (frame 0), playing"), 1) << preview.Stderr();
   Quit();
 }
 

@@ -124,9 +124,11 @@ class PixelTarget {
   bool Complete() const { return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE; }
 
   // Clears, draws `list` at raster position (x, y) and returns the rows and
-  // columns covered by lit pixels (empty when none) and the raster advance.
+  // columns covered by lit pixels (empty when none), the lowest lit row, the
+  // lit pixels in the lowest and the highest lit row, and the raster advance.
   struct Ink {
     int rows = 0, columns = 0;
+    int bottom = -1, bottomWidth = 0, topWidth = 0;
     float advanceX = 0, advanceY = 0;
   };
   Ink Draw(GLuint list, int x = 20, int y = 40) {
@@ -148,7 +150,14 @@ class PixelTarget {
           minC = std::min(minC, c), maxC = std::max(maxC, c);
         }
     Ink ink;
-    if (maxR >= 0) ink.rows = maxR - minR + 1, ink.columns = maxC - minC + 1;
+    if (maxR >= 0) {
+      ink.rows = maxR - minR + 1, ink.columns = maxC - minC + 1;
+      ink.bottom = minR;
+      for (int c = 0; c < kSize; ++c) {
+        ink.bottomWidth += pixels[(minR * kSize + c) * 4] > 0;
+        ink.topWidth += pixels[(maxR * kSize + c) * 4] > 0;
+      }
+    }
     ink.advanceX = raster[0] - x;
     ink.advanceY = raster[1] - y;
     return ink;
@@ -254,6 +263,13 @@ TEST_F(FontTest, BitmapListsCoverCodes32To127AtTheAskedHeight) {
   auto letter = target.Draw(font.bitmapBase + ('A' - 32));
   EXPECT_GT(letter.rows, 12);
   EXPECT_LT(letter.rows, 24);
+  EXPECT_EQ(letter.bottom, 40) << "a capital stands on the baseline, at the raster position";
+  // Upright: the T's bar at the top (about 14 pixels at 24), its stem at the foot (2 or 3).
+  auto tee = target.Draw(font.bitmapBase + ('T' - 32));
+  EXPECT_EQ(tee.bottom, 40);
+  EXPECT_GT(tee.topWidth, 10);
+  EXPECT_LT(tee.bottomWidth, 5);
+  EXPECT_LT(target.Draw(font.bitmapBase + ('p' - 32)).bottom, 40) << "a descender reaches below the baseline";
   EXPECT_GT(letter.advanceX, 10.0f);  // the raster position moves on by the advance
   EXPECT_LT(letter.advanceX, 24.0f);
   EXPECT_EQ(letter.advanceY, 0.0f);

@@ -471,27 +471,29 @@ TEST_F(ShaderTest, BloomSpreadsOneTexelAndThresholdsTheResult) {
     EXPECT_GE(loc, 0);
 
   const int n = 8;
-  auto draw = [&](GLuint texture) {
-    return Render(n, n, [&] {
+  auto draw = [&](GLuint texture, int across, int down) {
+    return Render(across, down, [&] {
       bloom.sourceTexture = texture;
       bloom.Apply();
       DrawQuad();
       glUseProgram(0);
     });
   };
-  // One texel apart: the taps land on texel centres.
-  bloom.width = n;
-  bloom.height = n;
+  // One texel apart: the taps land on texel centres. Wider than high, so that
+  // a width taken for the height puts the taps off by a factor of two.
+  const int w = 8, h = 4;
+  bloom.width = w;
+  bloom.height = h;
   bloom.blurFactor = 1.0f;
 
   // One bright texel on black, no threshold.
-  std::vector<float> dot(n * n * 4, 0.0f);
-  for (int i = 0; i < n * n; ++i) dot[i * 4 + 3] = 1.0f;
-  for (int c = 0; c < 3; ++c) dot[(4 * n + 3) * 4 + c] = 1.0f;
-  Image spread = draw(Keep(MakeTexture(n, n, dot)));
-  for (int y = 0; y < n; ++y) {
-    for (int x = 0; x < n; ++x) {
-      int dx = std::abs(x - 3), dy = std::abs(y - 4);
+  std::vector<float> dot(w * h * 4, 0.0f);
+  for (int i = 0; i < w * h; ++i) dot[i * 4 + 3] = 1.0f;
+  for (int c = 0; c < 3; ++c) dot[(2 * w + 3) * 4 + c] = 1.0f;
+  Image spread = draw(Keep(MakeTexture(w, h, dot)), w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int dx = std::abs(x - 3), dy = std::abs(y - 2);
       float expected = (dx > 1 || dy > 1) ? 0.0f : (dx == 0 ? 2.0f : 1.0f) * (dy == 0 ? 2.0f : 1.0f) / 16.0f;
       EXPECT_NEAR(spread.at(x, y)[0], expected, 1e-3) << x << "," << y;
       EXPECT_NEAR(spread.at(x, y)[2], expected, 1e-3) << x << "," << y;
@@ -499,6 +501,8 @@ TEST_F(ShaderTest, BloomSpreadsOneTexelAndThresholdsTheResult) {
     }
   }
 
+  bloom.width = n;
+  bloom.height = n;
   // Threshold 0.5: 0.5 goes to 0, 0.75 to 0.5; the alpha scale then halves alpha.
   std::vector<float> halves(n * n * 4);
   for (int y = 0; y < n; ++y)
@@ -507,7 +511,7 @@ TEST_F(ShaderTest, BloomSpreadsOneTexelAndThresholdsTheResult) {
   GLuint halvesTexture = Keep(MakeTexture(n, n, halves));
   bloom.bloom = 0.5f;
   bloom.alpha = 0.5f;
-  Image bright = draw(halvesTexture);
+  Image bright = draw(halvesTexture, n, n);
   for (int y = 0; y < n; ++y) {
     for (int x : {1, 2}) EXPECT_NEAR(bright.at(x, y)[1], 0.0f, 1e-3) << x << "," << y;
     for (int x : {5, 6}) EXPECT_NEAR(bright.at(x, y)[1], 0.5f, 1e-3) << x << "," << y;
@@ -520,7 +524,7 @@ TEST_F(ShaderTest, BloomSpreadsOneTexelAndThresholdsTheResult) {
     for (int x = n / 2; x < n; ++x) steps[(y * n + x) * 4] = 1.5f;
   bloom.bloom = 1.0f;
   bloom.alpha = 1.0f;
-  Image step = draw(Keep(MakeTexture(n, n, steps)));
+  Image step = draw(Keep(MakeTexture(n, n, steps)), n, n);
   for (float v : step.px) {
     EXPECT_TRUE(std::isfinite(v));
     EXPECT_GE(v, 0.0f);

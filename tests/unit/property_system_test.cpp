@@ -112,6 +112,38 @@ TEST(PropertyParse, HeaderKeywordCaseAndVersion) {
   cPropertySystem unreadable;
   EXPECT_EQ(unreadable.LoadText("QELPROPERTY\nVERSION one\n").status, Status::kBadVersion);
   EXPECT_EQ(Read("VERSION 1.5\n").files.size(), 0u);  // reads 1
+
+  // Every keyword in lower case, so every letter a keyword holds is folded.
+  auto lower = Read(
+      "qelproperty\nversion 1\n"
+      "color {\nname \"warm\"\ndesc \"sun\"\nrgb 0.25 0.5 0.75\nalpha 0.5\n}\n"
+      "rotation {\nxyz 1 2 3\nangle 45\nspeed -3\n}\n"
+      "position {\nname \"a\"\nxyz 1 0 0\n}\n"
+      "position {\nname \"b\"\nxyz 0 1 0\nrelative_xyz \"a\"\nrelative_xyz_offset 9\n}\n"
+      "scale {\nxyz 2\n}\n"
+      "file {\nname \"logo\"\nfilename \"x.png\"\nrescale 2.5\n}\n"
+      "time {\ntime_long 1200\nrelative_time_name \"start\"\nrelative_time_offset_long 7\n}\n",
+      false);
+  ASSERT_EQ(lower.colours.size(), 1u);
+  EXPECT_EQ(lower.colours[0].name, "warm");
+  EXPECT_EQ(lower.colours[0].description, "sun");
+  EXPECT_EQ(lower.colours[0].blue, 0.75f);
+  EXPECT_EQ(lower.colours[0].alpha, 0.5f);
+  ASSERT_EQ(lower.rotations.size(), 1u);
+  EXPECT_EQ(lower.rotations[0].z, 3.0f);
+  EXPECT_EQ(lower.rotations[0].angle, 45.0f);
+  EXPECT_EQ(lower.rotations[0].speed, -3.0f);
+  ASSERT_EQ(lower.positions.size(), 2u);
+  EXPECT_EQ(lower.positions[1].x, 1.0f) << "relative to a";
+  EXPECT_EQ(lower.positions[1].y, 1.0f);
+  ASSERT_EQ(lower.scales.size(), 1u);
+  EXPECT_EQ(lower.scales[0].z, 2.0f);
+  ASSERT_EQ(lower.files.size(), 1u);
+  EXPECT_EQ(lower.FindFile("logo").fileName, "x.png");
+  EXPECT_EQ(lower.files[0].rescale, 2.5f);
+  ASSERT_EQ(lower.times.size(), 1u);
+  EXPECT_EQ(lower.times[0].time, 1200);
+  EXPECT_EQ(lower.times[0].relativeTimeName, "start");
 }
 
 TEST(PropertyParse, BracesCountEverywhereAndComeFirst) {
