@@ -123,4 +123,22 @@ TEST_F(TemplateEndToEnd, EachSceneIsOnScreenInItsWindow) {
   EXPECT_TRUE(alone == ReadText(FrameFile(dir.File("show"), 15))) << "the scene alone differs from the show";
 }
 
+// The title stands centred under the logo: its letters' ink runs as far to
+// the left of the picture's middle as to the right (within the letters' side
+// bearings, a few pixels).
+TEST_F(TemplateEndToEnd, TitleIsCentred) {
+  Capture({"--fps", "2", "--size", "320x180", "--from", "0:03.0", "--to", "0:03.5", "--frames", "title"});
+  const Frame f = Load(FrameFile(dir.File("title"), 6));  // 3 s: the title has risen into place
+  ASSERT_EQ(f.width, kWidth);
+  int left = kWidth, right = -1;
+  for (int y = 2 * kHeight / 3; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const uint8_t* p = &f.px[(static_cast<size_t>(y) * f.width + x) * f.channels];
+      if (p[0] > 150 && p[1] > 60 && p[1] < 200 && p[2] < 110) left = std::min(left, x), right = std::max(right, x);
+    }
+  ASSERT_GE(right, 0) << "no title";
+  EXPECT_GT(right - left, 60) << "the title's letters are missing";
+  EXPECT_NEAR(left + right, kWidth, 8) << "ink from column " << left << " to " << right;
+}
+
 }  // namespace
