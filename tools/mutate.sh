@@ -32,8 +32,9 @@ TEST_TIMEOUT=${MUTATE_TEST_TIMEOUT:-240}
 
 # The list: "@ NAME FILE" opens a change, "- TEXT" is the text it replaces (found
 # exactly once in FILE), "+ TEXT" what replaces it (a "+" alone, or none: the text
-# is deleted). Several "- " or "+ " lines in a row make one text of several lines,
-# each line's indentation written after the "- " or "+ ".
+# is deleted). Several "-" or "+" lines in a row make one text of several lines,
+# each line's indentation written after the "- " or "+ ", an empty line as a "-"
+# or "+" alone.
 declare -a NAMES FILES FROMS TOS
 list_errors=()
 parse_list() {
@@ -44,8 +45,9 @@ parse_list() {
       "@ "*)
         n=$((n + 1)); read -r _ NAMES[n] FILES[n] <<<"$line"; FROMS[n]=""; TOS[n]=""; last="@"
         [ -n "${FILES[n]}" ] || list_errors+=("line $number: no file after the name") ;;
-      "- "*)
-        if [ "$n" -lt 0 ] || [ "$last" = "+" ]; then list_errors+=("line $number: '-' outside a change"); continue; fi
+      "- "* | "-")
+        if [ "$last" != "@" ] && [ "$last" != "-" ]; then list_errors+=("line $number: '-' outside a change"); continue; fi
+        [ "$line" = "-" ] && line="- "
         if [ "$last" = "-" ]; then FROMS[n]+=$'\n'${line#- }; else FROMS[n]=${line#- }; fi
         last="-" ;;
       "+ "* | "+")
