@@ -61,7 +61,10 @@ parse_list() {
     esac
   done <"$LIST"
   local i
+  local -A seen=()
   for i in "${!NAMES[@]}"; do
+    [ -z "${seen[${NAMES[i]}]:-}" ] || list_errors+=("${NAMES[i]}: a second change of that name")
+    seen[${NAMES[i]}]=1
     [ -n "${FROMS[i]}" ] || list_errors+=("${NAMES[i]}: no '-' text")
     [ "${FROMS[i]}" != "${TOS[i]}" ] || list_errors+=("${NAMES[i]}: its '+' text is its '-' text")
   done
@@ -76,7 +79,7 @@ case "${1:-}" in
   --check) mode=check; shift ;;
 esac
 if [ ${#list_errors[@]} -gt 0 ]; then
-  printf 'mutate: %s: %s\n' "$LIST" "${list_errors[@]}" >&2
+  for e in "${list_errors[@]}"; do echo "mutate: $LIST: $e" >&2; done
   exit 2
 fi
 selected=()
