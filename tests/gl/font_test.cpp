@@ -247,7 +247,7 @@ TEST_F(FontTest, OutlineGlyphIsExtrudedOneFifthEmAndMatchesItsMetrics) {
   font.DeleteFontLists();
 }
 
-TEST_F(FontTest, BitmapListsCoverCodes32To127AtTheAskedHeight) {
+TEST_F(FontTest, BitmapListsCoverCodes32To127UprightAtTheAskedHeight) {
   FontRecord font;
   font.BuildBitmapFont("Data/General/c_font.ttf", "Action Force Normal", -24);
   ASSERT_NE(font.bitmapBase, 0u);
