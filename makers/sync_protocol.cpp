@@ -78,8 +78,10 @@ MessageReader::Result MessageReader::Next(Message& out) {
     // Each byte is checked as it comes: an editor that sends a wrong beginning
     // and then waits is found out at once.
     const size_t n = std::min(Pending(), kEditorGreeting.size());
-    if (std::memcmp(p, kEditorGreeting.data(), n) != 0)
-      return Fail("wrong greeting \"" + Shown(p, n) + "\" (expected \"" + std::string(kEditorGreeting) + "\")");
+    const auto wrong = std::mismatch(p, p + n, kEditorGreeting.begin()).first;
+    if (wrong != p + n)  // shown up to the first wrong byte, however the bytes came
+      return Fail("wrong greeting \"" + Shown(p, size_t(wrong - p) + 1) + "\" (expected \"" +
+                  std::string(kEditorGreeting) + "\")");
     if (n < kEditorGreeting.size()) return Result::kNeedMore;
     start_ += n;
     greeted_ = true;

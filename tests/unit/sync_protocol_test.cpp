@@ -108,7 +108,8 @@ TEST(SyncProtocol, BadBytesStopTheReaderSayingWhatCame) {
   Read wrong = Feed("hello, dem0");
   EXPECT_EQ(wrong.last, MessageReader::Result::kFault);
   EXPECT_EQ(wrong.fault, "wrong greeting \"hello, dem0\" (expected \"hello, demo!\")");
-  EXPECT_EQ(Feed(Bytes({'h', 0, 0xFF})).fault, "wrong greeting \"h\\x00\\xFF\" (expected \"hello, demo!\")");
+  EXPECT_EQ(Feed("hello, dEmo!", {3, 10}).fault, "wrong greeting \"hello, dE\" (expected \"hello, demo!\")");
+  EXPECT_EQ(Feed(Bytes({'h', 0xFF})).fault, "wrong greeting \"h\\xFF\" (expected \"hello, demo!\")");
 
   const std::pair<std::string, const char*> faults[] = {
       {kGreeting + kSave + Bytes({7}), "unknown command byte 7"},
