@@ -59,8 +59,8 @@ std::string ParseTrackFile(const uint8_t* data, size_t size, std::vector<SyncKey
   if (in.remaining() / kKeyBytes < count)
     return "ends inside key " + std::to_string(in.remaining() / kKeyBytes) + " of the " + std::to_string(count) +
            " it announces";
-  if (in.remaining() != size_t(count) * kKeyBytes)
-    return std::to_string(in.remaining() - size_t(count) * kKeyBytes) + " bytes after the last key";
+  if (const size_t extra = in.remaining() - size_t(count) * kKeyBytes; extra != 0)
+    return std::to_string(extra) + (extra == 1 ? " byte" : " bytes") + " after the last key";
   std::vector<SyncKey> read(count);
   for (uint32_t i = 0; i < count; ++i) {
     SyncKey& key = read[i];

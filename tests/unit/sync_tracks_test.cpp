@@ -160,7 +160,7 @@ TEST(SyncTrackFile, DamagedFilesSayWhatIsWrong) {
       {Bytes({2, 0}), "shorter than its key count"},
       {kTwoKeys.substr(0, kTwoKeys.size() - 1), "ends inside key 1 of the 2 it announces"},
       {Bytes({0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3}), "ends inside key 0 of the 4294967295"},
-      {kTwoKeys + '\0', "1 bytes after the last key"},
+      {kTwoKeys + '\0', "1 byte after the last key"},
       {kTwoKeys.substr(0, 21) + '\x05', "key 1 has interpolation 5"},
       {kTwoKeys.substr(0, 5) + Bytes({0, 0, 0, 0x00, 0x00, 0xC0, 0x7F, 1}) + kTwoKeys.substr(13),
        "key 0's value is not a finite number"},
