@@ -25,3 +25,7 @@ set(VANTOR_ENGINE_DEPENDENCIES
   PkgConfig::PNG PkgConfig::ZLIB PkgConfig::FREETYPE PkgConfig::FONTCONFIG
   PkgConfig::MPG123 PkgConfig::FFTW3F PkgConfig::GTK3 PkgConfig::X11 PkgConfig::ALSA
   OpenGL::GL Threads::Threads)
+
+# The sync editor's project files (sync/rocket_project.h) are XML, read with expat.
+pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
+list(APPEND VANTOR_ENGINE_DEPENDENCIES PkgConfig::EXPAT)

@@ -24,7 +24,7 @@ install(CODE "
         --enable-deterministic-archives \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/\${lib}\")
     endforeach()
   endif()" COMPONENT dev)
-foreach(dir shell scenes resources shaders properties scenedata platform makers)
+foreach(dir shell scenes resources shaders properties scenedata platform sync makers)
   file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.h)
   install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vantorgl/${dir} COMPONENT dev)
 endforeach()

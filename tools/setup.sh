@@ -10,6 +10,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation fonts-play
   libmpg123-dev libfftw3-dev libmp3lame-dev lame
   libgtk-3-dev libasound2-dev
+  libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils
   clang libclang-rt-14-dev

@@ -3,7 +3,7 @@
 # root or to the including file), never one of a show. Fails naming each include
 # that breaks this. Run as a test: cmake -DROOT=<source tree> -P engine_includes.cmake
 cmake_policy(VERSION 3.25)
-set(engine_dirs shell scenes resources shaders properties scenedata platform makers)
+set(engine_dirs shell scenes resources shaders properties scenedata platform sync makers)
 set(bad "")
 set(checked 0)
 foreach(dir ${engine_dirs})
