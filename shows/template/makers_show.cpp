@@ -35,7 +35,8 @@ void cMakersShow::ChooseScene(size_t index) {
   for (const cTimeline::Slot& slot : timeline.slots) sceneStart_.push_back(capture::SceneClock::Of(*slot.scene));
 }
 
-void cMakersShow::StandAt(int64_t frame, int fps) {  // The timeline runs on every frame; the scenes while it runs.
+void cMakersShow::StandAt(int64_t frame, int fps) {
+  // The timeline runs on every frame; the scenes while it runs.
   const bool runs = timelineStart_.StandAt(timeline, frame, fps, true);
   for (size_t i = 0; i < timeline.slots.size(); ++i) sceneStart_[i].StandAt(*timeline.slots[i].scene, frame, fps, runs);
   ForgetPicture();
