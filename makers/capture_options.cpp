@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "scenes/scene_system.h"
+
 namespace VantorGL::capture {
 namespace {
 
@@ -42,26 +44,14 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 
 }  // namespace
 
-std::optional<int32_t> ReadMusicTime(std::string_view text) {
-  const size_t colon = text.find(':');
-  if (colon == std::string_view::npos || colon == 0 || colon > 3) return std::nullopt;
-  // After the colon exactly "ss.d".
-  if (text.size() != colon + 5 || text[colon + 3] != '.') return std::nullopt;
-  const auto minutes = ReadWhole(text.substr(0, colon));
-  const auto seconds = ReadWhole(text.substr(colon + 1, 2));
-  const auto tenths = ReadWhole(text.substr(colon + 4, 1));
-  if (!minutes || !seconds || !tenths || *seconds >= 60) return std::nullopt;
-  for (char c : text.substr(0, colon))
-    if (c < '0' || c > '9') return std::nullopt;  // no signs
-  if (text[colon + 1] < '0' || text[colon + 1] > '9') return std::nullopt;
-  return static_cast<int32_t>((*minutes * 60 + *seconds) * 1000 + *tenths * 100);
-}
-
 std::string FormatMusicTime(int32_t ms) {
   if (ms < 0) ms = 0;
   char text[32];
-  std::snprintf(text, sizeof text, "%d:%02d.%d", ms / 60000, (ms / 1000) % 60, (ms / 100) % 10);
-  return text;
+  std::snprintf(text, sizeof text, "%d:%02d.%03d", ms / 60000, (ms / 1000) % 60, ms % 1000);
+  std::string formatted = text;
+  // One digit after the point at least; no trailing zero beyond it.
+  while (formatted.back() == '0' && formatted[formatted.size() - 2] != '.') formatted.pop_back();
+  return formatted;
 }
 
 std::optional<std::string> VideoFormatFor(std::string_view path) {
@@ -169,8 +159,9 @@ Options:
   --size WxH          picture size in pixels, 16 to 8192 a side (default 1280x720)
   --scene NAME        what to play:
 )" + SceneLines(scenes) +
-         R"(  --from TIME         music time of the first frame kept, like 0:12.5
-                      (minutes:seconds.tenths; default: the scene's start)
+         R"(  --from TIME         music time of the first frame kept, like 0:12.5 or
+                      0:12.25 (minutes:seconds.fraction of a second; default:
+                      the scene's start)
   --to TIME           music time where the capture ends (not included;
                       default: the scene's end)
   --help              this text
@@ -241,7 +232,8 @@ std::string ReadCommandLine(const std::vector<std::string>& args, const std::vec
       o.scene = i;
     } else if (name == "--from" || name == "--to") {
       const std::optional<int32_t> ms = ReadMusicTime(v);
-      if (!ms) return name + ": expected a music time like 0:12.5 (minutes:seconds.tenths), got " + Quoted(v);
+      if (!ms)
+        return name + ": expected a music time like 0:12.5 (minutes:seconds.fraction of a second), got " + Quoted(v);
       (name == "--from" ? o.fromMs : o.toMs) = ms;
     } else if (std::string error = take(name, v); !error.empty()) {
       return error;

@@ -68,10 +68,9 @@ std::string ReadCommandLine(const std::vector<std::string>& args, const std::vec
 // "" when they do.
 std::string CheckTimes(const Options& o);
 
-// "m:ss.d" (minutes, two digits of seconds below 60, a point, one digit) as
-// milliseconds; nothing for any other text.
-std::optional<int32_t> ReadMusicTime(std::string_view text);
-// Milliseconds as "m:ss.d" (tenths rounded down).
+// Milliseconds as a music time that ReadMusicTime (scenes/scene_system.h)
+// reads back to the same value: "m:ss.d", with as many more digits as the
+// milliseconds need ("0:10.5", "0:10.05", "1:03.533").
 std::string FormatMusicTime(int32_t ms);
 
 // The container ffmpeg is told to write for an output name ("mp4" for

@@ -57,8 +57,9 @@ Options:
   --size WxH          window size in pixels, 16 to 8192 a side (default 1280x720)
   --scene NAME        what to play:
 )" + capture::SceneLines(scenes) +
-         R"(  --from TIME         music time to start at, like 0:12.5 (minutes:seconds.tenths;
-                      default: the scene's start)
+         R"(  --from TIME         music time to start at, like 0:12.5 or 0:12.25
+                      (minutes:seconds.fraction of a second; default: the
+                      scene's start)
   --fps N             the frame grid seeks land on, 1 to 240: the capture's --fps
                       (default 60)
   --paused            start held at --from; Space plays

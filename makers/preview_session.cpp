@@ -110,7 +110,8 @@ void Session::Seek(int64_t frame, bool play) {
   const Clock::time_point start = Clock::now();
   clock_.Pause();  // silence while the state is set
   standing_ = true;
-  show_.StandAt(frame, grid_.fps, [this](int64_t counter) { virtualCounter_ = counter; });
+  capture::StandTimerAt(frame, grid_.fps, [this](int64_t counter) { virtualCounter_ = counter; });
+  show_.StandAt(frame, grid_.fps);
   standing_ = false;
   const double standMs = MsSince(start);
   clock_.Place(grid_.ShowUs(frame), play);

@@ -9,7 +9,8 @@
 //   - whether a frame's picture is known to be the last drawn one again (such a
 //     frame may be left undrawn; a show that cannot tell says it changed), and
 //     to forget what its scenes keep of their last picture;
-//   - to stand at frame k without playing the frames before it (a seek);
+//   - to stand its own state at frame k without playing the frames before it
+//     (a seek; the program stands the clock, makers/show_frames.h);
 //   - its music (the preview's clock, the capture's sound track);
 //   - the assets that may be loaded again while it runs, and to load one.
 // ShowOf<Base> gives a show's own application class the part every show shares:
@@ -65,6 +66,8 @@ class IShow {
   // show's data is (shell/show_data.h).
   virtual std::string PropertyFile() const = 0;
   // What --scene offers; the first is the whole show as the player plays it.
+  // The windows are the scene objects' own, as the show's running order sets
+  // them: the same before loading and after ChooseScene.
   virtual std::vector<ShowScene> Scenes() const = 0;
 
   // The application whose frame loop plays the show.
@@ -80,13 +83,13 @@ class IShow {
   // ending the program (the preview holds the last frame there itself).
   virtual void RunPastTheEnd() = 0;
 
-  // Stands the show where making frames 0 .. frame - 1 at `fps` on the virtual
-  // clock (FrameCounter in makers/show_frames.h) leaves it, without making them:
-  // cTimer, every scene's clock and state; what the scenes keep of their last
-  // picture is forgotten, whatever was played before is undone. `setCounter`
-  // sets the reading of the program's clock source; the next frame made must
-  // read FrameCounter(frame, fps) at its Tick. After ChooseScene only.
-  virtual void StandAt(int64_t frame, int fps, const std::function<void(int64_t)>& setCounter) = 0;
+  // Stands the show's own state where making frames 0 .. frame - 1 at `fps`
+  // on the virtual clock leaves it, without making them: every scene's clock
+  // and state; what the scenes keep of their last picture is forgotten,
+  // whatever was played before is undone. The program has stood cTimer and
+  // its clock source there already (capture::StandTimerAt in
+  // makers/show_frames.h). After ChooseScene only.
+  virtual void StandAt(int64_t frame, int fps) = 0;
 
   // Between Update and Draw: true when this frame's picture is known to equal
   // the one the last drawn frame left in the back buffer.

@@ -5,10 +5,10 @@
 //   - the virtual clock: frame k's cTimer::Tick reads FrameCounter(k, fps),
 //     (k + 1) / fps s, so its Update sees show time k / fps s; the clocks the
 //     scenes keep therefore move exactly alike wherever the show is played;
-//   - standing a show at any frame without playing the frames before it: cTimer
-//     as the last two Ticks leave it (StandTimerAt), and each scene's clock
-//     (SceneClock), from which a show's StandAt (makers/show.h) sets the state
-//     its own scenes' Updates would have written.
+//   - standing a show at any frame without playing the frames before it: the
+//     program stands cTimer as the last two Ticks leave it (StandTimerAt), then
+//     the show its scenes (IShow::StandAt in makers/show.h): each scene's clock
+//     (SceneClock), and from it the state its own Update would have written.
 // Nothing in a show knows it is played here: the clock comes through
 // platform/clock.h, the window through the window system.
 // Main thread.

@@ -57,6 +57,29 @@ int32_t ParseMusicTime(std::string_view text) {
   return total;
 }
 
+std::optional<int32_t> ReadMusicTime(std::string_view text) {
+  auto digits = [](std::string_view part) {
+    if (part.empty()) return false;
+    for (char c : part)
+      if (c < '0' || c > '9') return false;
+    return true;
+  };
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos || text.size() < colon + 5 || text[colon + 3] != '.') return std::nullopt;
+  const std::string_view minutes = text.substr(0, colon);
+  const std::string_view seconds = text.substr(colon + 1, 2);
+  const std::string_view fraction = text.substr(colon + 4);
+  // Up to 999 minutes keeps every time far inside 32 bits.
+  if (minutes.size() > 3 || !digits(minutes) || !digits(seconds) || !digits(fraction)) return std::nullopt;
+  const int32_t s = (seconds[0] - '0') * 10 + (seconds[1] - '0');
+  if (s >= 60) return std::nullopt;
+  int32_t m = 0;
+  for (char c : minutes) m = m * 10 + (c - '0');
+  int32_t ms = 0;
+  for (size_t i = 0; i < 3; ++i) ms = ms * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+  return (m * 60 + s) * 1000 + ms;
+}
+
 void DrawUnitQuad() {
   glBegin(GL_TRIANGLE_STRIP);
   glTexCoord2f(0, 0); glVertex3f(-1, -1, 1);

@@ -3,6 +3,7 @@
 // show time lies in its window [windowStartMs, windowEndMs] (both ends included).
 // Windows are written as music-time texts ("0:47.0") and read once at set-up.
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "resources/font.h"
@@ -14,6 +15,14 @@ class cResources;
 // "m:ss.d" read as milliseconds; the trailing number after '.' is added as plain
 // milliseconds ("0:01.5" is 1005), a later ':' replaces the total ("1:2:03.0" is 123000).
 int32_t ParseMusicTime(std::string_view text);
+
+// A music time as makers write it, in a running order or on a command line:
+// minutes, a colon, two digits of seconds below 60, a point and one or more
+// digits of a decimal fraction of a second ("0:10.5" and "0:10.500" are 10500,
+// "0:10.05" is 10050; digits beyond the millisecond are dropped). Nothing for
+// any other text. The production's own texts all end in ".0", where this and
+// ParseMusicTime agree.
+std::optional<int32_t> ReadMusicTime(std::string_view text);
 
 // A triangle strip over [-1, 1]^2 at z = 1 with texture coordinates [0, 1]^2.
 void DrawUnitQuad();

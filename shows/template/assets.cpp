@@ -1,13 +1,33 @@
 #include "assets.h"
 
-#include <epoxy/gl.h>
+#include <optional>
 
+#include "platform/gl_extensions.h"
+#include "resources/texture_images.h"
 #include "shell/debug_system.h"
+#include "shell/exit.h"
 #include "shell/file_paths.h"
 
 namespace show {
 
 using namespace VantorGL;
+
+namespace {
+
+// The texture loader's rule: a name holding ".png" takes the PNG path.
+bool IsPngPath(const std::string& file) { return file.find(".png") != std::string::npos; }
+
+// A missing picture would draw as a white quad and a missing model as nothing
+// while the show goes on: the maker would not know. Both end the program instead.
+[[noreturn]] void CannotLoad(const std::string& file, const std::string& name, const char* why) {
+  ExitProgram(2, file + ": " + why + " (FILE " + name + " in " + cAssets::kPropertyFile + ")");
+}
+
+const char* WhyNotLoaded(const std::string& file, const char* broken) {
+  return ReadFileBytes(file) ? broken : "cannot be read (missing?)";
+}
+
+}  // namespace
 
 void cAssets::Load() {
   properties.Load(kPropertyFile);
@@ -19,13 +39,22 @@ std::string cAssets::FileOf(const std::string& name) const { return properties.F
 
 cTextureSystem& cAssets::Texture(const std::string& name) {
   auto [it, added] = textures_.try_emplace(name);
-  if (added) it->second.Load(FileOf(name));
+  if (added) {
+    const std::string file = FileOf(name);
+    if (!it->second.Load(file)) CannotLoad(file, name, WhyNotLoaded(file, "is not a picture that can be loaded"));
+  }
   return it->second;
 }
 
 c3DsModelSystem& cAssets::Model(const std::string& name) {
   auto [it, added] = models_.try_emplace(name);
-  if (added) it->second.Load(FileOf(name));
+  if (added) {
+    const std::string file = FileOf(name);
+    const auto bytes = ReadFileBytes(c3DsModelSystem::StripQuotes(file));
+    if (!bytes) CannotLoad(file, name, "cannot be read (missing?)");
+    if (!it->second.LoadFromBytes(bytes->data(), bytes->size()))
+      CannotLoad(file, name, "is not a sound 3DS file (debug.log names the damaged parts)");
+  }
   return it->second;
 }
 
@@ -54,20 +83,28 @@ std::vector<ReloadableAsset> cAssets::Reloadable() const {
 
 bool cAssets::Reload(const std::string& name, std::string* error) {
   if (auto t = textures_.find(name); t != textures_.end()) {
-    // A new texture beside the old one; the scenes bind it by the record, so
-    // they show it from the next frame.
-    cTextureSystem fresh;
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    const bool loaded = fresh.Load(FileOf(name));
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
-    if (!loaded) {
+    // The new picture goes into the texture's own GL name: the scenes keep
+    // copies of the record (a shader's inputs), and they all show it from the
+    // next frame with the wrap modes set on it. Nothing changes unless the
+    // whole file decodes.
+    const std::string file = FileOf(name);
+    const auto bytes = ReadFileBytes(file);
+    if (!bytes) {
+      *error = "cannot be read";
+      return false;
+    }
+    const bool png = IsPngPath(file);
+    const std::optional<TextureImage> image =
+        png ? PreparePngTexture(bytes->data(), bytes->size(), platform::MaxTextureSize())
+            : PreparePictureTexture(bytes->data(), bytes->size(), platform::MaxTextureSize());
+    if (!image) {
       *error = "is not a picture that can be loaded";
       return false;
     }
-    const GLuint old = t->second.texture;
-    glDeleteTextures(1, &old);
-    t->second = fresh;
+    if (!t->second.Replace(*image, png)) {
+      *error = "could not be given a GL texture";
+      return false;
+    }
     return true;
   }
   if (auto m = models_.find(name); m != models_.end()) {

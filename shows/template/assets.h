@@ -3,8 +3,9 @@
 // file (data/show.qelProperty). A scene asks for a texture or a model by its
 // FILE name in its Init; the first ask loads it, later asks get the same one,
 // and everything asked for can be loaded again while the show runs (the
-// preview does, when the file changes). A name the property file lacks ends
-// the program with status 2, saying which. Main thread, context current.
+// preview does, when the file changes). A name the property file lacks, or a
+// file that cannot be loaded when first asked for, ends the program with
+// status 2, saying which. Main thread, context current.
 #include <map>
 #include <string>
 #include <vector>

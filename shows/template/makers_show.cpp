@@ -10,12 +10,13 @@ namespace show {
 
 using namespace VantorGL;
 
-std::vector<ShowScene> cMakersShow::Scenes() const {
-  std::vector<ShowScene> scenes = {{"show", "the whole show", timeline.windowStartMs, timeline.windowEndMs}};
+cMakersShow::cMakersShow(platform::IWindowSystem* windowSystem) : ShowOf(windowSystem) {
+  scenes_ = {{"show", "the whole show", timeline.windowStartMs, timeline.windowEndMs}};
   for (const cTimeline::Slot& slot : timeline.slots)
-    scenes.push_back({slot.name, slot.description, slot.scene->windowStartMs, slot.scene->windowEndMs});
-  return scenes;
+    scenes_.push_back({slot.name, slot.description, slot.scene->windowStartMs, slot.scene->windowEndMs});
 }
+
+std::vector<ShowScene> cMakersShow::Scenes() const { return scenes_; }
 
 void cMakersShow::ChooseScene(size_t index) {
   if (index > 0 && index <= timeline.slots.size()) {
@@ -34,8 +35,7 @@ void cMakersShow::ChooseScene(size_t index) {
   for (const cTimeline::Slot& slot : timeline.slots) sceneStart_.push_back(capture::SceneClock::Of(*slot.scene));
 }
 
-void cMakersShow::StandAt(int64_t frame, int fps, const std::function<void(int64_t)>& setCounter) {
-  capture::StandTimerAt(frame, fps, setCounter);
+void cMakersShow::StandAt(int64_t frame, int fps) {
   // The timeline runs on every frame; the scenes while it runs.
   const bool runs = timelineStart_.StandAt(timeline, frame, fps, true);
   for (size_t i = 0; i < timeline.slots.size(); ++i) sceneStart_[i].StandAt(*timeline.slots[i].scene, frame, fps, runs);

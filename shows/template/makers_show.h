@@ -13,7 +13,8 @@ namespace show {
 
 class cMakersShow : public VantorGL::ShowOf<cShowApplication> {
  public:
-  using ShowOf::ShowOf;
+  // `windowSystem` is not owned and must outlive the show.
+  explicit cMakersShow(VantorGL::platform::IWindowSystem* windowSystem);
 
   std::string Name() const override { return SHOW_NAME; }
   // The whole show, then each scene of the running order over its window.
@@ -21,7 +22,7 @@ class cMakersShow : public VantorGL::ShowOf<cShowApplication> {
   void ApplyPlayerSettings() override { ApplySettings(); }
   void ChooseScene(size_t index) override;
   void RunPastTheEnd() override { timeline.windowEndMs = INT32_MAX; }
-  void StandAt(int64_t frame, int fps, const std::function<void(int64_t)>& setCounter) override;
+  void StandAt(int64_t frame, int fps) override;
   VantorGL::audio::Handle MusicStream() const override { return timeline.assets.music.stream; }
   std::string MusicFile() const override { return cAssets::kMusicFile; }
   std::string PropertyFile() const override { return cAssets::kPropertyFile; }
@@ -33,6 +34,7 @@ class cMakersShow : public VantorGL::ShowOf<cShowApplication> {
   }
 
  private:
+  std::vector<VantorGL::ShowScene> scenes_;  // from the running order, before ChooseScene moves a window
   // The clocks as the show's initialisation leaves them.
   VantorGL::capture::SceneClock timelineStart_;
   std::vector<VantorGL::capture::SceneClock> sceneStart_;

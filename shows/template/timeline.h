@@ -46,8 +46,9 @@ class cTimeline : public VantorGL::cSceneSystem {
  private:
   // The running order (running_order.cpp): Add each scene, then End.
   void AddScenes();
-  // `from` and `to` are music times, "m:ss.mmm" ("0:06.0" is 6 s; the digits
-  // after the point are milliseconds).
+  // `from` and `to` are music times, "m:ss.d" read by ReadMusicTime: the digits
+  // after the point are a fraction of a second ("0:06.5" is 6.5 s, "0:06.25"
+  // 6.25 s), as on the makers' command lines.
   void Add(const std::string& name, const std::string& description, const char* from, const char* to,
            std::unique_ptr<cShowScene> scene);
   void End(const char* at);

@@ -13,13 +13,17 @@ int32_t cDemoScene::Init() {
   startScene.Init();
   slideScene.resources = &registry;
   slideScene.Init();
-  slideScene.SetTimeWindow("0:00.0", "1:00.0");
-  startScene.SetTimeWindow("1:00.0", "1:30.0");
+  SetWindows();
 
   // Show time 0 is the first sample of the music: nothing may come between these.
   cTimer::Instance().Restart();
   registry.music.PlayFromStart();
   return 0;
+}
+
+void cDemoScene::SetWindows() {
+  slideScene.SetTimeWindow("0:00.0", "1:00.0");
+  startScene.SetTimeWindow("1:00.0", "1:30.0");
 }
 
 void cDemoScene::Update() {

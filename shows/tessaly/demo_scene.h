@@ -13,6 +13,9 @@ namespace VantorGL {
 class cDemoScene : public cSceneSystem {
  public:
   int32_t Init() override;
+  // The children's windows from their music-time texts (Init sets them; the
+  // makers' programs read them before loading, to offer the scenes).
+  void SetWindows();
   void Update() override;
   void Draw() override;
   // Only the slide scene can tell: unchanged when it alone draws, now and in the last Draw.

@@ -80,10 +80,14 @@ bool TAV05::Initialise() {
   // Everything loaded ahead has been taken: the loading threads end here.
   ahead.Stop();
   demo.registry.ahead = nullptr;
-  demo.windowStartMs = ParseMusicTime("0:00.0");
-  demo.windowEndMs = ParseMusicTime("0:47.0");
+  SetDemoWindow();
   loadingMusic.Stop();
   return true;
+}
+
+void TAV05::SetDemoWindow() {
+  demo.windowStartMs = ParseMusicTime("0:00.0");
+  demo.windowEndMs = ParseMusicTime("0:47.0");
 }
 
 bool TAV05::Update() {

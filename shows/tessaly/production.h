@@ -26,6 +26,8 @@ class TAV05 : public VantorGL::cWindowsSystem {
   void OnBeforeRelease() override;
 
   bool Initialise() override;
+  // The demo's window, 0:00.0 to 0:47.0 (Initialise gives it).
+  void SetDemoWindow();
   bool LoadStep() override;
   bool Update() override;
   bool Draw() override;

@@ -21,11 +21,19 @@ SlideState SlideStateAfter(int64_t frames, int fps) {
   return s;
 }
 
-std::vector<ShowScene> TessalyShow::Scenes() const {
-  return {{"show", "the production", 0, 47000},
-          {"slide", "the slide scene over its whole window", 0, 60000},
-          {"start", "the water scene alone over its window", 60000, 90000}};
+TessalyShow::TessalyShow(platform::IWindowSystem* windowSystem) : ShowOf(windowSystem) {
+  // The windows the initialisation will set, set now from the same code: the
+  // programs offer the scenes before anything is loaded.
+  SetDemoWindow();
+  demo.SetWindows();
+  scenes_ = {{"show", "the production", demo.windowStartMs, demo.windowEndMs},
+             {"slide", "the slide scene over its whole window", demo.slideScene.windowStartMs,
+              demo.slideScene.windowEndMs},
+             {"start", "the water scene alone over its window", demo.startScene.windowStartMs,
+              demo.startScene.windowEndMs}};
 }
+
+std::vector<ShowScene> TessalyShow::Scenes() const { return scenes_; }
 
 void TessalyShow::ChooseScene(size_t index) {
   scene_ = index;
@@ -52,9 +60,7 @@ void TessalyShow::ChooseScene(size_t index) {
   start_.waterCamera = demo.startScene.camera;
 }
 
-void TessalyShow::StandAt(int64_t frame, int fps, const std::function<void(int64_t)>& setCounter) {
-  capture::StandTimerAt(frame, fps, setCounter);
-
+void TessalyShow::StandAt(int64_t frame, int fps) {
   // The two scenes are updated only while the show runs.
   const bool showRuns = start_.demo.StandAt(demo, frame, fps, true);
 

@@ -32,7 +32,8 @@ class TessalyShow : public ShowOf<TAV05> {
   // window, the water scene alone over its window.
   enum SceneIndex : size_t { kShow = 0, kSlide = 1, kStart = 2 };
 
-  using ShowOf::ShowOf;
+  // `windowSystem` is not owned and must outlive the show.
+  explicit TessalyShow(platform::IWindowSystem* windowSystem);
 
   std::string Name() const override { return "tessaly"; }
   std::string PropertyFile() const override { return cResources::kPropertyFile; }
@@ -40,7 +41,7 @@ class TessalyShow : public ShowOf<TAV05> {
   void ApplyPlayerSettings() override { ApplyProductionSettings(); }
   void ChooseScene(size_t index) override;
   void RunPastTheEnd() override { demo.windowEndMs = INT32_MAX; }
-  void StandAt(int64_t frame, int fps, const std::function<void(int64_t)>& setCounter) override;
+  void StandAt(int64_t frame, int fps) override;
   bool PictureUnchanged() override;
   void ForgetPicture() override;
   bool Draw() override;
@@ -64,6 +65,7 @@ class TessalyShow : public ShowOf<TAV05> {
     Camera waterCamera;
   };
 
+  std::vector<ShowScene> scenes_;  // from the scene objects, before anything moves them
   size_t scene_ = kShow;
   bool demoDrawn_ = false;  // the last drawn frame drew the show
   Start start_;

@@ -359,7 +359,8 @@ TEST_F(Production, LoadingLoopsItsTuneUnderItsPictureThenTheMusicPlaysFromItsFir
 
 // Pictures are read ahead on other threads, but a missing name still ends the
 // program where the loading order meets it, after exactly the lines an intact run
-// writes up to there: early in the list (before the models) and late (a slide).
+// writes up to there and the line that ends it: early in the list (before the
+// models) and late (a slide).
 TEST_F(Production, AMissingNameEndsWithStatus2AfterExactlyTheLinesBeforeIt) {
   std::vector<std::string> intact;
   {
@@ -384,8 +385,10 @@ TEST_F(Production, AMissingNameEndsWithStatus2AfterExactlyTheLinesBeforeIt) {
     EXPECT_NE(r.stderrText.find("no FILE entry named \"" + c.name + "\""), std::string::npos) << r.stderrText;
     const auto last = std::find(intact.begin(), intact.end(), c.lastLine);
     ASSERT_NE(last, intact.end()) << c.lastLine;
-    EXPECT_EQ(LogLinesAfterBanner(dir.File("debug.log")), std::vector<std::string>(intact.begin(), last + 1))
-        << "missing " << c.name;
+    // Then the line that ended it, as on standard error.
+    std::vector<std::string> expected(intact.begin(), last + 1);
+    expected.push_back("(exit) status 2: data/default.qelProperty: no FILE entry named \"" + c.name + "\"");
+    EXPECT_EQ(LogLinesAfterBanner(dir.File("debug.log")), expected) << "missing " << c.name;
     EditPropertyFile("NAME \"" + c.name + "X\"", "NAME \"" + c.name + "\"");
   }
 }

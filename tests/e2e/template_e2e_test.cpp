@@ -1,11 +1,14 @@
 // The template show, First Show, captured from a copy of its stage by its own
 // capture program: every frame shows the scene its running order puts there
 // (the lit logo with the title rising in under it, then the sparks), and one
-// scene played alone is, frame for frame, the show at that time.
+// scene played alone is, frame for frame, the show at that time; a file its
+// property file names that cannot be loaded ends it, saying which; its stage
+// follows its assets folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -75,12 +78,14 @@ class TemplateEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(xvfb.Start(1280, 720)) << "no Xvfb"; }
 
-  void Capture(std::vector<std::string> args) {
+  // Standard error's text.
+  std::string Capture(std::vector<std::string> args) {
     const ProgramResult r = RunProgram({.program = dir.File("firstshow-capture"), .args = std::move(args),
                                         .workDir = dir.path()},
                                        240000);
-    ASSERT_TRUE(r.exited) << "signal " << r.signal << (r.timedOut ? " (timed out)\n" : "\n") << r.stderrText;
-    ASSERT_EQ(r.status, 0) << r.stderrText;
+    EXPECT_TRUE(r.exited) << "signal " << r.signal << (r.timedOut ? " (timed out)\n" : "\n") << r.stderrText;
+    EXPECT_EQ(r.status, 0) << r.stderrText;
+    return r.stderrText;
   }
 
   PrivateXvfb xvfb;
@@ -89,7 +94,9 @@ class TemplateEndToEnd : public ::testing::Test {
 
 TEST_F(TemplateEndToEnd, EachSceneIsOnScreenInItsWindow) {
   // Two frames a second: frame k shows 0.5 k s of the show.
-  Capture({"--fps", "2", "--size", "320x180", "--frames", "show"});
+  const std::string said = Capture({"--fps", "2", "--size", "320x180", "--frames", "show"});
+  ASSERT_FALSE(HasFailure());
+  EXPECT_EQ(said.find("the rest is silent"), std::string::npos) << "the template's tune is as long as its show";
   // The running order, written out: the logo from 0:00 (its title in place from
   // 2.5 s), the sparks from 6 s, bursting again at 9 s; the show ends at 12 s.
   for (int k = 0; k < 24; ++k) {
@@ -139,6 +146,68 @@ TEST_F(TemplateEndToEnd, TitleIsCentred) {
   ASSERT_GE(right, 0) << "no title";
   EXPECT_GT(right - left, 60) << "the title's letters are missing";
   EXPECT_NEAR(left + right, kWidth, 8) << "ink from column " << left << " to " << right;
+}
+
+TEST_F(TemplateEndToEnd, AnAssetThatCannotBeLoadedEndsTheShowNamingItsFile) {
+  // A picture and a model, each missing in turn: neither may play as a white
+  // quad or as nothing while the show goes on.
+  for (const std::string file : {"data/Textures/plates.jpg", "data/Models/logo.3ds"}) {
+    SCOPED_TRACE(file);
+    const std::string kept = dir.File("kept");
+    std::filesystem::rename(dir.File(file), kept);
+    const ProgramResult r = RunProgram({.program = dir.File("firstshow-capture"),
+                                        .args = {"--fps", "2", "--size", "64x36", "--to", "0:01.0", "--frames", "f"},
+                                        .workDir = dir.path()},
+                                       120000);
+    std::filesystem::rename(kept, dir.File(file));
+    ASSERT_TRUE(r.exited) << "signal " << r.signal << "\n" << r.stderrText;
+    EXPECT_EQ(r.status, 2) << r.stderrText;
+    EXPECT_NE(r.stderrText.find(file + ": cannot be read"), std::string::npos) << r.stderrText;
+    // The line that ended it is in the log too, where a player without a terminal looks.
+    const std::string log = ReadText(dir.File("debug.log"));
+    EXPECT_NE(log.find("(exit) status 2: " + file + ": cannot be read"), std::string::npos) << log;
+  }
+}
+
+TEST_F(TemplateEndToEnd, ATuneShorterThanTheShowIsSaidOnce) {
+  ASSERT_EQ(RunProgram({.program = VANTOR_BINARY_DIR "/tools/content/vantorgl-content",
+                        .args = {"tune", "--seconds", "1", "--bpm", "120", "--cues", "0", "--out",
+                                 dir.File("data/Music/music.mp3")}},
+                       60000)
+                .status,
+            0);
+  const std::string said = Capture({"--fps", "2", "--size", "64x36", "--to", "0:01.0", "--frames", "f"});
+  const std::string line = "data/Music/music.mp3 ends at 1.000 s, before the show does at 12.000 s";
+  const size_t at = said.find(line);
+  EXPECT_NE(at, std::string::npos) << said;
+  EXPECT_EQ(said.find(line, at + 1), std::string::npos) << "said more than once:\n" << said;
+  EXPECT_NE(ReadText(dir.File("debug.log")).find(line), std::string::npos) << ReadText(dir.File("debug.log"));
+}
+
+TEST(TemplateStage, AnAssetRemovedFromItsFolderLeavesTheStage) {
+  // The build's stage step (cmake/VantorGLCopyData.cmake) run twice, as two
+  // builds run it, with a picture removed from assets/ in between.
+  WorkDir work = WorkDir::Empty();
+  std::filesystem::create_directories(work.File("assets/data/Textures"));
+  std::filesystem::create_directories(work.File("stage"));
+  std::ofstream(work.File("assets/data/show.qelProperty")) << "QELPROPERTY\n";
+  std::ofstream(work.File("assets/data/Textures/banner.png")) << "picture";
+  std::ofstream(work.File("stage/debug.log")) << "a run by hand";
+  auto stageStep = [&work] {
+    return RunProgram({.program = "/usr/bin/cmake",
+                       .args = {"-DFROM=" + work.File("assets"), "-DTO=" + work.File("stage"), "-P",
+                                VANTOR_SOURCE_DIR "/cmake/VantorGLCopyData.cmake"}},
+                      60000);
+  };
+  ASSERT_EQ(stageStep().status, 0);
+  ASSERT_TRUE(std::filesystem::exists(work.File("stage/data/Textures/banner.png")));
+  std::filesystem::remove(work.File("assets/data/Textures/banner.png"));
+  const ProgramResult again = stageStep();
+  ASSERT_EQ(again.status, 0) << again.stderrText;
+  EXPECT_FALSE(std::filesystem::exists(work.File("stage/data/Textures/banner.png"))) << "the removed asset stayed";
+  // The rest stays: the assets still there, and what the folder did not put there.
+  EXPECT_TRUE(std::filesystem::exists(work.File("stage/data/show.qelProperty")));
+  EXPECT_EQ(ReadText(work.File("stage/debug.log")), "a run by hand");
 }
 
 }  // namespace

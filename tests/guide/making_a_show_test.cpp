@@ -6,7 +6,8 @@
 // builds the template copied out of the tree against that prefix alone, plays
 // it, previews it, adds an asset, a scene and a cue, reloads the asset while
 // the preview runs and captures a video. Then what the reader ends with is
-// checked: the video, the new cue in the music, the new scene on screen.
+// checked: the video, the new cue in the music, the new scene on screen, the
+// reloaded picture on the preview's screen.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -187,6 +188,26 @@ TEST(MakingAShow, TheGuideRunsAsWrittenAndItsShowHasWhatItAdded) {
     }
   EXPECT_GT(inside, 400) << "no banner at 11 s";
   EXPECT_EQ(outside, 0) << "the frames differ outside the banner";
+
+  // Step 9: the preview's screen, held at 11 s, before and after the banner was
+  // made again: the new words are on screen, in the banner's place alone (the
+  // middle fifth of the height, the middle four fifths of the width).
+  const Picture shown = Load(home.path() / "before-reload.png"), reloaded = Load(home.path() / "after-reload.png");
+  ASSERT_EQ(shown.width, 1280);
+  ASSERT_EQ(reloaded.width, 1280);
+  ASSERT_EQ(reloaded.height, 720);
+  int changed = 0, elsewhere = 0;
+  for (int y = 0; y < 720; ++y)
+    for (int x = 0; x < 1280; ++x) {
+      const size_t i = (static_cast<size_t>(y) * 1280 + x) * static_cast<size_t>(reloaded.channels);
+      const size_t j = (static_cast<size_t>(y) * 1280 + x) * static_cast<size_t>(shown.channels);
+      bool differs = false;
+      for (int c = 0; c < 3; ++c) differs |= std::abs(int{reloaded.px[i + c]} - int{shown.px[j + c]}) > 8;
+      if (!differs) continue;
+      (y >= 288 - 2 && y <= 432 + 2 && x >= 128 - 2 && x <= 1152 + 2 ? changed : elsewhere) += 1;
+    }
+  EXPECT_GT(changed, 2000) << "the reloaded banner is not on the preview's screen";
+  EXPECT_EQ(elsewhere, 0) << "the preview's screen changed outside the banner";
 }
 
 }  // namespace

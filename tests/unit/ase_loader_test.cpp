@@ -218,7 +218,10 @@ TEST(AseDeathTest, MissingObjectAndMissingFile) {
   EXPECT_NE(log.Lines()[0].find("cannot open"), std::string::npos);
   EXPECT_EXIT(loader.Find("Camera01"), ::testing::ExitedWithCode(2),
               "absent.ase: no animated object named \"Camera01\"");
-  EXPECT_EQ(log.Lines().size(), 1u);
+  // The line that ended it is in the log too.
+  ASSERT_EQ(log.Lines().size(), 2u);
+  EXPECT_EQ(log.Lines()[1], "(exit) status 2: " + (log.dir / "absent.ase").string() +
+                                ": no animated object named \"Camera01\"");
 }
 
 namespace {

@@ -19,6 +19,7 @@
 #include "makers/show_frames.h"
 #include "platform/clock.h"
 #include "platform/file_watch.h"
+#include "scenes/scene_system.h"
 #include "slide_scene.h"
 #include "shell/exit.h"
 #include "shell/timer.h"
@@ -110,16 +111,40 @@ TEST(CaptureOptions, BadCommandLinesSayWhatIsWrong) {
   }
 }
 
-TEST(CaptureOptions, MusicTimesAreMinutesSecondsAndTenths) {
+TEST(CaptureOptions, MusicTimesAreMinutesSecondsAndAFractionOfASecond) {
+  using VantorGL::ReadMusicTime;
   EXPECT_EQ(ReadMusicTime("0:00.0"), 0);
-  EXPECT_EQ(ReadMusicTime("0:12.5"), 12500);
+  EXPECT_EQ(ReadMusicTime("0:10.5"), 10500);
+  EXPECT_EQ(ReadMusicTime("0:10.500"), 10500);
+  EXPECT_EQ(ReadMusicTime("0:10.05"), 10050);
+  EXPECT_EQ(ReadMusicTime("0:10.005"), 10005);
+  EXPECT_EQ(ReadMusicTime("0:10.0059"), 10005);  // below a millisecond: dropped
   EXPECT_EQ(ReadMusicTime("1:30.0"), 90000);
   EXPECT_EQ(ReadMusicTime("12:59.9"), 779900);
-  for (const char* bad : {"", "0:5", "0:05", "0:05.", "0:05.55", ":05.0", "0:60.0", "-0:05.0", "+0:05.0", "a:bc.d",
-                          "0:+5.0", "0:5 .0", "1234:00.0", "0.05:0"})
+  for (const char* bad : {"", "0:5", "0:05", "0:05.", ":05.0", "0:60.0", "-0:05.0", "+0:05.0", "a:bc.d", "0:+5.0",
+                          "0:5 .0", "0:05.5 ", "0:05.-5", "1234:00.0", "0.05:0", "1:2:03.0"})
     EXPECT_FALSE(ReadMusicTime(bad)) << bad;
+  // The production's own texts mean the same to both readers.
+  for (const char* text : {"0:00.0", "0:47.0", "1:00.0", "1:30.0"})
+    EXPECT_EQ(ReadMusicTime(text), VantorGL::ParseMusicTime(text)) << text;
+  // Written back so that it reads the same again.
   EXPECT_EQ(FormatMusicTime(47000), "0:47.0");
-  EXPECT_EQ(FormatMusicTime(63533), "1:03.5");
+  EXPECT_EQ(FormatMusicTime(10500), "0:10.5");
+  EXPECT_EQ(FormatMusicTime(10050), "0:10.05");
+  EXPECT_EQ(FormatMusicTime(63533), "1:03.533");
+
+  // A scene whose window starts at 0:10.5 is listed with it, and a capture from there is taken.
+  const std::vector<VantorGL::ShowScene> scenes = {{"show", "the whole show", 0, 12000},
+                                                   {"banner", "the banner", 10500, 12000}};
+  EXPECT_NE(SceneLines(scenes).find("the banner, 0:10.5 to 0:12.0"), std::string::npos) << SceneLines(scenes);
+  for (const char* from : {"0:10.5", "0:10.500"}) {
+    const ParseResult r = ParseOptions({"--scene", "banner", "--from", from, "--frames", "f"}, scenes);
+    EXPECT_EQ(r.error, "") << from;
+    EXPECT_EQ(r.options.fromMs, 10500) << from;
+  }
+  EXPECT_NE(ParseOptions({"--scene", "banner", "--from", "0:10.0", "--frames", "f"}, scenes).error.find(
+                "--from 0:10.0 lies outside the banner scene's window, 0:10.5 to 0:12.0"),
+            std::string::npos);
 }
 
 TEST(CaptureOptions, VideoContainersFollowTheName) {
@@ -202,16 +227,11 @@ TEST(CaptureFrames, SlideStateAtAFrameIsWhatTheScenesOwnUpdatesMadeOfTheFramesBe
   VantorGL::cSlideScene::frameClockMs = 0;
 }
 
-// The show's clocks without its data or GL: the scenes' windows as the
-// production's initialisation sets them, then the scene chosen.
+// The show's clocks without its data or GL: the scenes' windows as the show
+// sets them before loading, then the scene chosen.
 class BareShow : public TessalyShow {
  public:
-  explicit BareShow(size_t scene) : TessalyShow(nullptr) {
-    demo.slideScene.SetTimeWindow("0:00.0", "1:00.0");
-    demo.startScene.SetTimeWindow("1:00.0", "1:30.0");
-    demo.windowEndMs = 47000;
-    ChooseScene(scene);
-  }
+  explicit BareShow(size_t scene) : TessalyShow(nullptr) { ChooseScene(scene); }
 };
 
 // Every field that making frames changes, as text.
@@ -240,20 +260,31 @@ TEST(CaptureFrames, ShowStoodAtAFrameIsWhereItsOwnFramesLeaveIt) {
   // back, and must hold exactly what the frames made, then play on from there.
   int64_t counter = 0;
   VantorGL::platform::SetClockSource([&counter] { return counter; }, kCounterFrequency);
-  auto setCounter = [&counter](int64_t c) { counter = c; };
   for (size_t scene : {TessalyShow::kShow, TessalyShow::kSlide, TessalyShow::kStart}) {
     for (int fps : {60, 7}) {
       counter = 0;
       VantorGL::cTimer::Instance() = VantorGL::cTimer();
       VantorGL::cSlideScene::frameClockMs = 0;
       BareShow show(scene);
+      // The windows offered are the scene objects' own, before and after the choice moved them.
+      const std::vector<VantorGL::ShowScene> offered = show.Scenes();
+      ASSERT_EQ(offered.size(), kScenes.size());
+      for (size_t i = 0; i < kScenes.size(); ++i) {
+        EXPECT_EQ(offered[i].startMs, kScenes[i].startMs) << kScenes[i].name;
+        EXPECT_EQ(offered[i].endMs, kScenes[i].endMs) << kScenes[i].name;
+      }
+      // As the programs stand it: the clock first, then the show.
+      auto standAt = [&show, &counter, fps](int64_t frame) {
+        StandTimerAt(frame, fps, [&counter](int64_t c) { counter = c; });
+        show.StandAt(frame, fps);
+      };
       const std::string start = StateOf(show);
       const int64_t frames = (show.demo.windowEndMs - show.demo.windowStartMs) * fps / 1000;
       for (int64_t k = 0; k <= frames; ++k) {
         if (k % 101 == 3 || k == frames) {
           const std::string played = StateOf(show);
-          show.StandAt(k / 3, fps, setCounter);
-          show.StandAt(k, fps, setCounter);
+          standAt(k / 3);
+          standAt(k);
           ASSERT_EQ(StateOf(show), played) << kScenes[scene].name << " at " << fps << " frames/s, frame " << k;
         }
         if (k == frames) break;
@@ -261,7 +292,7 @@ TEST(CaptureFrames, ShowStoodAtAFrameIsWhereItsOwnFramesLeaveIt) {
         show.Update();
         VantorGL::cTimer::Instance().Tick();
       }
-      show.StandAt(0, fps, setCounter);
+      standAt(0);
       EXPECT_EQ(StateOf(show), start) << kScenes[scene].name;
     }
   }

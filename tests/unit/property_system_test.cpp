@@ -310,7 +310,7 @@ TEST(PropertyFind, FirstMatchWins) {
   EXPECT_EQ(props.FindFile("Logo").fileName, "one.png");
 }
 
-TEST(PropertyDeathTest, ExitStatusesNameTheFileAndLeaveTheLogAlone) {
+TEST(PropertyDeathTest, ExitStatusesNameTheFileOnStandardErrorAndInTheLog) {
   Scratch scratch;
   const std::string braces = scratch.Write("braces.qelProperty", "QELPROPERTY\nFILE {\n");
   EXPECT_EXIT(cPropertySystem().Load(braces), ::testing::ExitedWithCode(252),
@@ -327,7 +327,12 @@ TEST(PropertyDeathTest, ExitStatusesNameTheFileAndLeaveTheLogAlone) {
         props.FindFile("OverlayI");
       },
       ::testing::ExitedWithCode(2), "default.qelProperty: no FILE entry named \"OverlayI\"");
-  EXPECT_TRUE(scratch.LogLines().empty());
+  // Each ending's line, with its status, and nothing else.
+  const std::vector<std::string> lines = scratch.LogLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].rfind("(exit) status 252: " + braces + ": unbalanced braces", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("(exit) status 251: " + version + ": line 2: VERSION \"2\" is not 1", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2], "(exit) status 2: " + good + ": no FILE entry named \"OverlayI\"");
 }
 
 TEST(PropertyDeathTest, MissingFileReadsAsEmpty) {
