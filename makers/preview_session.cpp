@@ -221,10 +221,8 @@ void Session::ReloadChanged() {
     const bool loaded = show_.ReloadAsset(due.name, &error);
     if (!loaded) {
       Say(due.name + ": " + due.file + " " + error + "; the version loaded before stays in use");
-      overlay_.SetProblem(due.name, due.name + ": " + due.file + " " + error);
       continue;
     }
-    overlay_.ClearProblem(due.name);
     // A scene may keep its picture while what it shows stays; a new version of
     // an asset must show on the next frame.
     show_.ForgetPicture();
