@@ -40,18 +40,19 @@ bool Number(const char*& p, long& value) {
 // instead of the source string's number: Mesa writes "0:12(3): error: ...",
 // NVIDIA "0(12) : error ...", glslang-based drivers "ERROR: 0:12: ...".
 std::string WithFileAndLine(const std::string& line, const StageSource& source) {
-  const char* p = line.c_str();
-  while (*p == ' ' || *p == '\t') ++p;
+  const char* start = line.c_str();
+  while (*start == ' ' || *start == '\t') ++start;
+  const char* p = start;
   std::string severity;
   for (const char* word : {"ERROR: ", "WARNING: "})
     if (std::strncmp(p, word, std::strlen(word)) == 0) {
       severity = std::string(word, std::strlen(word) - 2);
       p += std::strlen(word);
     }
-  long string = 0, row = 0, column = -1;
+  long index = 0, row = 0, column = -1;  // the source string's index is always 0 here
   const char* q = p;
   bool found = false;
-  if (Number(q, string)) {
+  if (Number(q, index)) {
     if (*q == ':' && Number(++q, row)) {
       const char* r = q;
       if (*r == '(' && Number(++r, column) && *r == ')') q = r + 1;
@@ -63,7 +64,7 @@ std::string WithFileAndLine(const std::string& line, const StageSource& source) 
       found = *q == ':';
     }
   }
-  if (!found) return source.file + ": " + line.substr(static_cast<size_t>(p - line.c_str()));
+  if (!found) return source.file + ": " + start;
   ++q;
   while (*q == ' ') ++q;
   std::string out = source.file + ":" + std::to_string(std::max(1L, row - source.lineOffset));
@@ -116,6 +117,7 @@ void cShaderSystem::SwapProgram(cShaderSystem& other) {
   std::swap(fragmentShader, other.fragmentShader);
   std::swap(geometryShader, other.geometryShader);
   std::swap(linked_, other.linked_);
+  std::swap(buildError_, other.buildError_);
 }
 
 bool cShaderSystem::Rebuild() {

@@ -92,9 +92,9 @@ class cShaderSystem {
   // null when it cannot be read or is empty. The caller owns the buffer.
   static std::unique_ptr<char[]> ReadShaderFile(const char* path);
 
-  // Trades entry points, program, stages and link state with `other`: an effect
-  // built again beside this one hands its build over, and takes the old objects
-  // away to delete them when it goes.
+  // Trades entry points, program, stages, link state and build messages with
+  // `other`: an effect built again beside this one hands its build over, and
+  // takes the old objects away to delete them when it goes.
   void SwapProgram(cShaderSystem& other);
 
   // Builds the effect again from its sources as they are now, beside the
