@@ -26,7 +26,8 @@
 #
 # Targets: `name` (the player), `name-capture`, `name-preview`, `name_show` (the
 # show's library, for tests) and `name-stage` (built by default: the show's DATA
-# and the engine's geometry stage, Data/Shaders/test.geom, copied in); with
+# and the engine's geometry stage, Data/Shaders/test.geom, copied in, and the
+# effects' sources, Data/Shaders/*.vert and *.frag, where DATA has none); with
 # INSTALL, `name-manuals`. The three programs are copied into the stage when
 # built; `name_STAGE` is set to the stage folder in the caller's scope.
 include_guard(GLOBAL)
@@ -91,6 +92,7 @@ int main(int argc, char** argv) { return VantorGL::Run${first}${rest}Program(arg
   add_custom_target(${name}-stage ALL
     COMMAND ${CMAKE_COMMAND} -DFROM=${copy_list} -DTO=${SHOW_STAGE}
             -DGEOMETRY_STAGE=${VANTORGL_GEOMETRY_STAGE}
+            -DSHADERS=${VANTORGL_SHADER_DIR}
             -P ${_VANTORGL_SHOW_DIR}/VantorGLCopyData.cmake
     COMMENT "Copying ${name}'s data into its stage"
     VERBATIM)

@@ -29,6 +29,8 @@ foreach(dir shell scenes resources shaders properties scenedata platform sync ma
   install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vantorgl/${dir} COMPONENT dev)
 endforeach()
 install(FILES ${VANTORGL_GEOMETRY_STAGE} DESTINATION ${VANTORGL_DATA_INSTALL_DIR} COMPONENT dev)
+# The effects' GLSL sources, which a show's stage takes from here.
+install(FILES ${VANTORGL_SHADER_FILES} DESTINATION ${VANTORGL_DATA_INSTALL_DIR}/shaders COMPONENT dev)
 if(TARGET vantorgl-content)
   install(TARGETS vantorgl-content EXPORT VantorGLTargets DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT dev)
   # Its manual page, made from --help as the makers' programs' are.

@@ -81,6 +81,11 @@ Keys:
                        "), it is loaded again and one line says so on standard error; a file that no longer "
                        "loads leaves the old one in use and the line says why. Seeks, pauses and, at the end, "
                        "the clock's offset over the whole run are reported there too.", 79) +
+         "\n\n" +
+         WrapText("The effects' shaders are files of the show's data too (Data/Shaders/*.vert and *.frag): a "
+                  "saved one is built again before the next frame. One that does not compile or link leaves the "
+                  "program built before in use, and the driver's messages, by file and line, stay over the "
+                  "picture and go to standard error until it builds.", 79) +
          R"(
 
 Exit status: 0 done; 64 bad command line; 70 no window could be opened.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "shaders/shader_system.h"
 #include "shell/file_paths.h"
 
 namespace VantorGL::preview {
@@ -40,6 +41,36 @@ std::vector<AssetWatch::Due> AssetWatch::TakeDue(Clock::time_point now) {
     }
   }
   return due;
+}
+
+std::vector<ReloadableAsset> EffectSources(const std::vector<ReloadableAsset>& showAssets) {
+  std::vector<std::string> known;
+  for (const ReloadableAsset& asset : showAssets) known.push_back(ResolvePath(asset.file));
+  std::vector<ReloadableAsset> sources;
+  for (const cShaderSystem* effect : cShaderSystem::Effects())
+    for (const std::string& file : effect->sourceFiles()) {
+      const std::string path = ResolvePath(file);
+      if (std::find(known.begin(), known.end(), path) != known.end()) continue;
+      known.push_back(path);
+      sources.push_back({kEffectSource + file, file});
+    }
+  return sources;
+}
+
+std::vector<Rebuilt> RebuildEffectsReading(const std::string& file) {
+  std::vector<Rebuilt> rebuilt;
+  // A copy: an effect's build makes and ends no effect, but the list is not ours.
+  const std::vector<cShaderSystem*> effects = cShaderSystem::Effects();
+  for (cShaderSystem* effect : effects) {
+    const std::vector<std::string>& files = effect->sourceFiles();
+    if (std::none_of(files.begin(), files.end(), [&](const std::string& f) { return ResolvePath(f) == file; }))
+      continue;
+    const bool built = effect->Rebuild();
+    std::string error = built ? std::string() : effect->buildError();
+    if (!built && error.empty()) error = std::string(effect->className()) + ": the driver offers no shader objects";
+    rebuilt.push_back({effect->className(), error});
+  }
+  return rebuilt;
 }
 
 }  // namespace VantorGL::preview

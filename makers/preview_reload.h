@@ -1,6 +1,7 @@
 #pragma once
 // AssetWatch: which of the show's assets have a new version on disk. Follows
-// every file the show can load again (IShow::ReloadableAssets)
+// every file the show can load again (IShow::ReloadableAssets) and the engine's
+// effects' sources (EffectSources)
 // through platform/file_watch.h and says when each is due: at once when its
 // writer closed it or renamed it into place, else once nothing has written to
 // it for kQuietMs (a writer that keeps the file open). Main thread only.
@@ -47,5 +48,19 @@ class AssetWatch {
   std::map<std::string, Pending> pending_;                 // path on disk -> its change
   std::vector<std::string> unwatched_;
 };
+
+// The source files of the engine's effects alive now (cShaderSystem::Effects)
+// that `showAssets` do not name already (the show loads those itself), each
+// as an asset named kEffectSource + the file.
+inline constexpr const char* kEffectSource = "effect source ";
+std::vector<ReloadableAsset> EffectSources(const std::vector<ReloadableAsset>& showAssets);
+
+// Builds again every effect that reads `file` (a path on disk, as AssetWatch
+// gives it), keeping each one's program in use where its new one fails.
+struct Rebuilt {
+  std::string effect;  // its class name
+  std::string error;   // the driver's messages, led by file and line; empty: rebuilt
+};
+std::vector<Rebuilt> RebuildEffectsReading(const std::string& file);
 
 }  // namespace VantorGL::preview

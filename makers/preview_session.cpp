@@ -1,5 +1,6 @@
 #include "makers/preview_session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "makers/show_frames.h"
 #include "platform/clock.h"
 #include "platform/live_window_system.h"
+#include "shaders/shader_system.h"
 #include "shell/debug_system.h"
 #include "shell/show_data.h"
 #include "shell/timer.h"
@@ -58,6 +60,8 @@ class Session {
   void Step(int direction);
   void TogglePause();
   void ReloadChanged();
+  void RebuildEffects(const std::string& file);
+  void ShowBuildError(const std::string& effect, const std::string& error);
   std::string MusicTime(int64_t showUs) const { return FormatMusicTimeUs(grid_.originMs * 1000LL + showUs); }
   std::string OverlayLine() const;
 
@@ -91,7 +95,12 @@ void Session::OnShowStart() {
   show_.RunPastTheEnd();
   clock_.Start(show_.MusicStream(), grid_.originMs);
   std::string error;
-  watching_ = assets_.Start(show_.ReloadableAssets(), &error);
+  std::vector<ReloadableAsset> followed = show_.ReloadableAssets();
+  const std::vector<ReloadableAsset> sources = EffectSources(followed);
+  followed.insert(followed.end(), sources.begin(), sources.end());
+  watching_ = assets_.Start(followed, &error);
+  for (const cShaderSystem* effect : cShaderSystem::Effects())
+    if (!effect->buildError().empty()) ShowBuildError(effect->className(), effect->buildError());
   if (!watching_) Say("changed files will not be loaded again: " + error);
   for (const std::string& problem : assets_.unwatched())
     Say(problem + "; changed files there are loaded again once it can be watched");
@@ -180,8 +189,34 @@ bool Session::OnKey(const Message& message) {
   }
 }
 
+void Session::ShowBuildError(const std::string& effect, const std::string& error) {
+  Say(effect + " keeps the program built before, until its sources build:");
+  for (size_t start = 0; start < error.size();) {
+    const size_t end = std::min(error.find('\n', start), error.size());
+    Say("  " + error.substr(start, end - start));
+    start = end + 1;
+  }
+  overlay_.SetProblem(effect, error);
+}
+
+void Session::RebuildEffects(const std::string& file) {
+  for (const Rebuilt& effect : RebuildEffectsReading(file)) {
+    if (!effect.error.empty()) {
+      ShowBuildError(effect.effect, effect.error);
+      continue;
+    }
+    overlay_.ClearProblem(effect.effect);
+    show_.ForgetPicture();
+    Say("rebuilt " + effect.effect + " from " + file + "; still at " + MusicTime(clock_.HeldUs()));
+  }
+}
+
 void Session::ReloadChanged() {
   for (const AssetWatch::Due& due : assets_.TakeDue(Clock::now())) {
+    if (due.name.rfind(kEffectSource, 0) == 0) {
+      RebuildEffects(due.file);
+      continue;
+    }
     const Clock::time_point start = Clock::now();
     std::string error;
     const bool loaded = show_.ReloadAsset(due.name, &error);
@@ -244,7 +279,8 @@ void Session::BeforeSwap() {
   overlay_.CountFrame();
   if (seekReport_) ++seekReport_->swaps;
   clock_.SettleOffsets();
-  if (overlay_.visible) overlay_.Draw(OverlayLine(), show_.Application().width, show_.Application().height);
+  if (overlay_.visible || overlay_.HasProblems())
+    overlay_.Draw(overlay_.visible ? OverlayLine() : "", show_.Application().width, show_.Application().height);
 }
 
 int Session::Run() {

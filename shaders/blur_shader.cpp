@@ -5,13 +5,15 @@
 namespace VantorGL {
 
 bool cBlurShader::CreateVertexShader() {
-  return BuildStage(GL_VERTEX_SHADER_ARB, shader_sources::kTexturedQuadVertex, vertexShader,
-                    "vertex");
+  return BuildStage(GL_VERTEX_SHADER_ARB,
+                    SourceOf("textured_quad.vert", shader_sources::kTexturedQuadVertex),
+                    vertexShader, "vertex");
 }
 
 bool cBlurShader::CreateFragmentShader() {
-  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, shader_sources::kBlurFragment, fragmentShader,
-                  "fragment") ||
+  if (!BuildStage(GL_FRAGMENT_SHADER_ARB,
+                  SourceOf("blur.frag", shader_sources::kBlurFragment),
+                  fragmentShader, "fragment") ||
       !LinkProgram())
     return false;
   locSampler0 = UniformLocation("sampler0");

@@ -5,15 +5,17 @@
 namespace VantorGL {
 
 bool cGaussianBlurShader::CreateVertexShader() {
-  return BuildStage(GL_VERTEX_SHADER_ARB, shader_sources::kTexturedQuadVertex, vertexShader,
-                    "vertex");
+  return BuildStage(GL_VERTEX_SHADER_ARB,
+                    SourceOf("textured_quad.vert", shader_sources::kTexturedQuadVertex),
+                    vertexShader, "vertex");
 }
 
 bool cGaussianBlurShader::CreateBloomShader(float widthPixels, float heightPixels) {
   width = widthPixels;
   height = heightPixels;
-  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, shader_sources::kGaussianBlurFragment, fragmentShader,
-                  "fragment") ||
+  if (!BuildStage(GL_FRAGMENT_SHADER_ARB,
+                  SourceOf("gaussian_blur.frag", shader_sources::kGaussianBlurFragment),
+                  fragmentShader, "fragment") ||
       !LinkProgram())
     return false;
   locSampler0 = UniformLocation("sampler0");

@@ -39,6 +39,10 @@ class cGaussianBlurShader : public cShaderSystem {
   float width = 0.0f;   // set by CreateBloomShader
   float height = 0.0f;  // set by CreateBloomShader
   float alpha = 1.0f;   // scales the output alpha
+
+ protected:
+  // A rebuild builds the bloom stage at the size of the first build.
+  bool BuildStages() override { return CreateVertexShader() && CreateBloomShader(width, height); }
 };
 
 }  // namespace VantorGL

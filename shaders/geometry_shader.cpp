@@ -1,6 +1,8 @@
 #include "shaders/geometry_shader.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/gl_extensions.h"
@@ -29,16 +31,19 @@ int GlslVersion() {
 }  // namespace
 
 bool cGeometryShader::CreateVertexShader() {
-  return BuildStage(GL_VERTEX_SHADER_ARB, shader_sources::kGeometryEffectVertex, vertexShader,
-                    "vertex");
+  return BuildStage(GL_VERTEX_SHADER_ARB,
+                    SourceOf("geometry_effect.vert", shader_sources::kGeometryEffectVertex),
+                    vertexShader, "vertex");
 }
 
 bool cGeometryShader::CreateGeometryShader() {
   if (!HasEntryPoints()) return false;
   cDebugSystem& debug = cDebugSystem::Instance();
-  std::unique_ptr<char[]> text = ReadShaderFile(kGeometryFile);
-  if (!text) {
+  StageSource source;
+  source.file = kGeometryFile;
+  if (!ReadSource(source.file, &source.text)) {
     debug.Log(className(), std::string("geometry: ") + kGeometryFile + " missing or empty");
+    AddBuildError(source.file + ": missing or empty");
     return false;
   }
 
@@ -56,12 +61,14 @@ bool cGeometryShader::CreateGeometryShader() {
                                     : shader_sources::kGeometryPreamble150;
   else {
     debug.Log(className(), "geometry: the driver offers no geometry shaders");
+    AddBuildError(source.file + ": the driver offers no geometry shaders");
     return false;
   }
 
-  const std::string source = std::string(preamble) + text.get();
-  if (!BuildStage(GL_GEOMETRY_SHADER_EXT, source.c_str(), geometryShader, "geometry"))
-    return false;
+  // Messages name the file's own lines, not those of the version line before them.
+  source.lineOffset = static_cast<int>(std::count(preamble, preamble + std::strlen(preamble), '\n'));
+  source.text.insert(0, preamble);
+  if (!BuildStage(GL_GEOMETRY_SHADER_EXT, source, geometryShader, "geometry")) return false;
 
   if (programParameteri) {
     GLint maxVertices = 0;
@@ -74,8 +81,9 @@ bool cGeometryShader::CreateGeometryShader() {
 }
 
 bool cGeometryShader::CreateFragmentShader() {
-  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, shader_sources::kGeometryEffectFragment, fragmentShader,
-                  "fragment") ||
+  if (!BuildStage(GL_FRAGMENT_SHADER_ARB,
+                  SourceOf("geometry_effect.frag", shader_sources::kGeometryEffectFragment),
+                  fragmentShader, "fragment") ||
       !LinkProgram())
     return false;
   locSampler0 = UniformLocation("sampler0");

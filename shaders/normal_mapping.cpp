@@ -5,13 +5,15 @@
 namespace VantorGL {
 
 bool cNormalMapping::CreateVertexShader() {
-  return BuildStage(GL_VERTEX_SHADER_ARB, shader_sources::kNormalMappingVertex, vertexShader,
-                    "vertex");
+  return BuildStage(GL_VERTEX_SHADER_ARB,
+                    SourceOf("normal_mapping.vert", shader_sources::kNormalMappingVertex),
+                    vertexShader, "vertex");
 }
 
 bool cNormalMapping::CreateFragmentShader() {
-  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, shader_sources::kNormalMappingFragment, fragmentShader,
-                  "fragment") ||
+  if (!BuildStage(GL_FRAGMENT_SHADER_ARB,
+                  SourceOf("normal_mapping.frag", shader_sources::kNormalMappingFragment),
+                  fragmentShader, "fragment") ||
       !LinkProgram())
     return false;
   locLightPosition = UniformLocation("LightPosition");

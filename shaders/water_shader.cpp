@@ -5,12 +5,15 @@
 namespace VantorGL {
 
 bool cWaterShader::CreateVertexShader() {
-  return BuildStage(GL_VERTEX_SHADER_ARB, shader_sources::kWaterVertex, vertexShader, "vertex");
+  return BuildStage(GL_VERTEX_SHADER_ARB,
+                    SourceOf("water.vert", shader_sources::kWaterVertex),
+                    vertexShader, "vertex");
 }
 
 bool cWaterShader::CreateFragmentShader() {
-  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, shader_sources::kWaterFragment, fragmentShader,
-                  "fragment") ||
+  if (!BuildStage(GL_FRAGMENT_SHADER_ARB,
+                  SourceOf("water.frag", shader_sources::kWaterFragment),
+                  fragmentShader, "fragment") ||
       !LinkProgram())
     return false;
   locLightPosition = UniformLocation("LightPosition");

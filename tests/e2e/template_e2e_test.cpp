@@ -7,15 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "resources/texture_images.h"
 #include "shell/file_paths.h"
 #include "tests/support/process.h"
+#include "tests/support/x_windows.h"
 #include "tests/support/xvfb.h"
 
 using namespace vantor_test;
@@ -208,6 +211,89 @@ TEST(TemplateStage, AnAssetRemovedFromItsFolderLeavesTheStage) {
   // The rest stays: the assets still there, and what the folder did not put there.
   EXPECT_TRUE(std::filesystem::exists(work.File("stage/data/show.qelProperty")));
   EXPECT_EQ(ReadText(work.File("stage/debug.log")), "a run by hand");
+}
+
+// The preview follows the effects' shader files in the show's data. Saved
+// with a mistake, the logo's normal-mapping stage leaves the picture as it was
+// and the driver's message, by file and line, is on stderr and over the
+// picture; mended (a flat magenta), the logo turns magenta and the message goes.
+TEST_F(TemplateEndToEnd, ABrokenShaderKeepsThePictureAndShowsItsMistakeUntilMended) {
+  Program preview;
+  ASSERT_TRUE(preview.Start({.program = dir.File("firstshow-preview"),
+                             .args = {"--size", "320x180", "--scene", "logo", "--from", "0:03.0", "--paused"},
+                             .workDir = dir.path(),
+                             .env = {{"SDL_AUDIODRIVER", "dummy"}}}));
+  auto waitFor = [&](const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (preview.Stderr().find(text) == std::string::npos && preview.Running() &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return preview.Stderr().find(text) != std::string::npos;
+  };
+  ASSERT_TRUE(waitFor("seek to ")) << preview.Stderr();
+  const std::string window = WaitForWindow("^firstshow-preview$", 60000);
+  ASSERT_FALSE(window.empty());
+  auto grab = [&] {
+    Frame f;
+    VantorGL::TextureImage picture = GrabWindow(window);
+    f.width = picture.width, f.height = picture.height, f.channels = picture.channels;
+    f.px = std::move(picture.pixels);
+    return f;
+  };
+  // The picture once the window has shown the same one four grabs running
+  // (a held preview draws it again and again).
+  auto settled = [&] {
+    Frame shown = grab();
+    for (int same = 0, tries = 0; same < 4 && tries < 400; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(125));
+      Frame again = grab();
+      same = again.px == shown.px ? same + 1 : 0;
+      shown = std::move(again);
+    }
+    return shown;
+  };
+  auto count = [](const Frame& f, int y0, int y1, auto is) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = 0; x < f.width; ++x) n += is(&f.px[(static_cast<size_t>(y) * f.width + x) * f.channels]);
+    return n;
+  };
+  auto yellow = [](const uint8_t* p) { return p[0] > 200 && p[1] > 200 && p[2] < 120; };
+  auto magenta = [](const uint8_t* p) { return p[0] > 200 && p[1] < 60 && p[2] > 200; };
+  auto lowerHalf = [](const Frame& f) {
+    const size_t row = static_cast<size_t>(f.width) * f.channels;
+    return std::vector<uint8_t>(f.px.begin() + static_cast<long>(row * (f.height / 2)), f.px.end());
+  };
+
+  const Frame before = settled();
+  ASSERT_EQ(before.width, kWidth);
+  ASSERT_GT(LookAt(before).steel, 0.02) << "no logo to light";
+  ASSERT_EQ(count(before, 0, kHeight / 4, yellow), 0) << "yellow in the picture: the message could not be told apart";
+  ASSERT_LT(count(before, 0, kHeight, magenta), 20);
+
+  const std::string file = dir.File("Data/Shaders/normal_mapping.frag");
+  ASSERT_TRUE(std::ifstream(file).good()) << "the stage holds no normal-mapping stage";
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << "#version 110\nvoid main()\n{\n"
+                                                             "    gl_FragColor = nope;\n}\n";
+  ASSERT_TRUE(waitFor("cNormalMapping keeps the program built before")) << preview.Stderr();
+  ASSERT_TRUE(waitFor("Data/Shaders/normal_mapping.frag:4:")) << preview.Stderr();
+  EXPECT_NE(preview.Stderr().find("nope"), std::string::npos) << preview.Stderr();  // the driver's own words
+  Frame broken = settled();
+  for (int tries = 0; count(broken, 0, kHeight / 4, yellow) == 0 && tries < 20; ++tries) broken = settled();
+  EXPECT_GT(count(broken, 0, kHeight / 4, yellow), 20) << "no message over the picture";
+  EXPECT_TRUE(lowerHalf(broken) == lowerHalf(before)) << "the logo changed although its new stage does not build";
+
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << "#version 110\nvoid main()\n{\n"
+                                                             "    gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0);\n}\n";
+  ASSERT_TRUE(waitFor("rebuilt cNormalMapping from ")) << preview.Stderr();
+  Frame mended = settled();
+  for (int tries = 0; count(mended, 0, kHeight, magenta) < 500 && tries < 20; ++tries) mended = settled();
+  EXPECT_GT(count(mended, 0, kHeight, magenta), 500) << "the mended stage never showed";
+  EXPECT_EQ(count(mended, 0, kHeight / 4, yellow), 0) << "the message stayed after the stage was mended";
+
+  ASSERT_TRUE(FocusAndSendKeys(window, "Escape"));
+  const ProgramResult r = preview.Wait(60000);
+  EXPECT_TRUE(r.exited && r.status == 0) << r.stderrText;
 }
 
 }  // namespace

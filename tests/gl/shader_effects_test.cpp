@@ -876,8 +876,10 @@ TEST_F(ShaderTest, GeometryStageFailsWithoutItsFileAndTheProgramLinksWithTwo) {
               std::string::npos);
   }
   {
-    // A file that does not compile fails the stage, with the log written.
-    ScratchDir dir(true, "void main() { this is not glsl; }\n");
+    // A file that does not compile fails the stage, with the log written; the
+    // message names the file's own line, not the one the version line before
+    // it makes.
+    ScratchDir dir(true, "// not\n// yet\nvoid main() { this is not glsl; }\n");
     LogCapture log;
     cGeometryShader effect;
     ASSERT_TRUE(effect.InitEntryPoints());
@@ -886,5 +888,6 @@ TEST_F(ShaderTest, GeometryStageFailsWithoutItsFileAndTheProgramLinksWithTwo) {
     ASSERT_TRUE(effect.CreateFragmentShader());
     EXPECT_EQ(AttachedObjects(effect), 2);
     EXPECT_NE(log.Text().find("(cGeometryShader) geometry: did not compile"), std::string::npos);
+    EXPECT_EQ(effect.buildError().rfind("Data/Shaders/test.geom:3:", 0), 0u) << effect.buildError();
   }
 }
