@@ -34,7 +34,7 @@ class TessalyShow : public ShowOf<TAV05> {
 
   using ShowOf::ShowOf;
 
-  std::string Name() const override { return "tessaly"; }
+  std::string Name() const override { return VANTORGL_SHOW_NAME; }
   std::string PropertyFile() const override { return cResources::kPropertyFile; }
   std::vector<ShowScene> Scenes() const override;
   void ApplyPlayerSettings() override { ApplyProductionSettings(); }
