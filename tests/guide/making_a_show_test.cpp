@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -155,8 +156,9 @@ TEST(MakingAShow, TheGuideRunsAsWrittenAndItsShowHasWhatItAdded) {
   ASSERT_FALSE(script.empty()) << "the guide's blocks could not be read";
 
   // ~/vantorgl: the tree as the README's play command leaves it, which built
-  // only what playing needs and played the show on the private X server. The
-  // compiler cache, where there is one, keeps later runs of this test short.
+  // only what playing needs and played the show on the private X server (closed
+  // once its frame loop runs, as a viewer closing it would). The compiler
+  // cache, where there is one, keeps later runs of this test short.
   TemporaryHome home;
   ASSERT_FALSE(home.path().empty());
   const fs::path clone = home.path() / "vantorgl";
@@ -170,12 +172,17 @@ TEST(MakingAShow, TheGuideRunsAsWrittenAndItsShowHasWhatItAdded) {
     env.insert(env.end(), {{"CMAKE_C_COMPILER_LAUNCHER", "/usr/bin/ccache"},
                            {"CMAKE_CXX_COMPILER_LAUNCHER", "/usr/bin/ccache"},
                            {"CCACHE_BASEDIR", home.path().string()}});
-  const ProgramResult played = RunProgram({.program = "/bin/bash",
-                                           .args = {(clone / "tools/play.sh").string()},
-                                           .workDir = home.path().string(),
-                                           .env = env},
-                                          kGuideTimeoutMs);
-  ASSERT_TRUE(played.exited && played.status == 0)
+  Program play;
+  ASSERT_TRUE(play.Start({.program = "/bin/bash",
+                          .args = {(clone / "tools/play.sh").string()},
+                          .workDir = home.path().string(),
+                          .env = env}));
+  const std::string log = (clone / "build/stage/debug.log").string();
+  while (play.Running() && !WaitForFileText(log, "frame loop started", 1000)) {
+  }
+  play.Signal(SIGTERM);  // the show itself, which the play command became
+  const ProgramResult played = play.Wait(kGuideTimeoutMs);
+  ASSERT_TRUE(played.exited && played.status == 0 && ReadText(log).find("frame loop started") != std::string::npos)
       << "the play command: status " << played.status << "\n"
       << played.stderrText.substr(played.stderrText.size() > 6000 ? played.stderrText.size() - 6000 : 0);
   ASSERT_FALSE(fs::exists(clone / "build/stage/tessaly-preview")) << "the play command built more than playing needs";
