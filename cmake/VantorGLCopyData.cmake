@@ -1,7 +1,9 @@
 # The stage's copied data (cmake -P script of vantorgl_add_show): the content of
-# each folder in FROM ("|"-separated) into TO, and the engine's geometry stage to
-# TO/Data/Shaders/test.geom, where the geometry effect reads it. A file whose copy
-# there has the same time stamp is left alone.
+# each folder in FROM ("|"-separated) into TO, the show's PROPERTY_FILE to
+# TO/PROPERTY_TO (not under its own name too, where it lies in one of the
+# folders), and the engine's geometry stage to TO/Data/Shaders/test.geom, where
+# the geometry effect reads it. A file whose copy there has the same time stamp
+# is left alone.
 #
 # The stage follows the folders: a file the last copy put there that none of
 # them holds any longer is removed, or the programs would go on using an asset
@@ -15,9 +17,22 @@ foreach(dir ${dirs})
   if(IS_DIRECTORY ${dir})
     file(COPY ${dir}/ DESTINATION ${TO})
     file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${dir} ${dir}/*)
+    if(PROPERTY_FILE)
+      file(RELATIVE_PATH inside ${dir} ${PROPERTY_FILE})
+      if(NOT inside MATCHES "^\\.\\./" AND NOT inside STREQUAL PROPERTY_TO)
+        file(REMOVE ${TO}/${inside})
+        list(REMOVE_ITEM files ${inside})
+      endif()
+    endif()
     list(APPEND copied ${files})
   endif()
 endforeach()
+if(PROPERTY_FILE)
+  get_filename_component(property_dir ${TO}/${PROPERTY_TO} DIRECTORY)
+  file(MAKE_DIRECTORY ${property_dir})
+  file(COPY_FILE ${PROPERTY_FILE} ${TO}/${PROPERTY_TO} ONLY_IF_DIFFERENT)
+  list(APPEND copied ${PROPERTY_TO})
+endif()
 set(listing ${TO}.files)
 if(EXISTS ${listing})
   file(STRINGS ${listing} before)

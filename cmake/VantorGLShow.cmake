@@ -5,35 +5,51 @@
 #   vantorgl_add_show(NAME name
 #     PLAYER main.cpp          the player's entry point: takes no arguments, reads
 #                              its data from the working directory or, where that
-#                              holds none, the installed data (it calls
-#                              ChooseShowData and OpenShowLog, shell/show_data.h)
+#                              holds none, the data beside it or installed with it
+#                              (it calls ChooseShowData and OpenShowLog,
+#                              shell/show_data.h)
 #     SOURCES file...          the show itself: its application, scenes and
 #                              registry, and its CreateShow (makers/show.h), through
 #                              which the makers' programs play it
-#     [DATA dir...]            folders whose content is copied into the stage as
-#                              it stands (pictures, models, the property file)
-#     [DEPENDS target...]      targets that write generated data into the stage
+#     [DATA dir...]            folders whose content is the show's data, copied
+#                              into the stage as it stands (pictures, models, and
+#                              what DEPENDS targets write there)
+#     [PROPERTY_FILE file]     the show's property file, put in the stage as
+#                              data/NAME.qelProperty (left out where it lies in
+#                              a DATA folder), so that a folder of another show's
+#                              data is never taken for this one's
+#     [DEPENDS target...]      targets that write generated data into a DATA folder
+#     [LINKS file=target...]   files of the data (relative to the stage) that are
+#                              copies of a system package's file, the installed
+#                              data holding a link to that file instead
 #     [STAGE dir]              default: ${CMAKE_CURRENT_BINARY_DIR}/stage
 #     [INSTALL]                cmake --install puts the three programs in games/,
-#                              the stage's folders in share/games/NAME (where the
-#                              programs find their data when started elsewhere,
-#                              shell/show_data.h) and the manual pages in
-#                              share/man: component NAME
+#                              the data the build puts in the stage in
+#                              share/games/NAME (where the programs find it when
+#                              started elsewhere, shell/show_data.h) and the
+#                              manual pages in share/man: component NAME
 #     [MANUALS page...])       the show's own manual pages (the player's, NAME.6),
 #                              installed compressed in man<section>; the capture's
 #                              and the preview's are made from their --help
 #                              (help2man)
 #
+# The show's code is compiled with VANTORGL_SHOW_NAME="NAME" (and, with
+# PROPERTY_FILE, VANTORGL_PROPERTY_FILE="data/NAME.qelProperty"): the name is
+# given once, here, and the player's ChooseShowData and the show's Name() use it.
+#
 # Targets: `name` (the player), `name-capture`, `name-preview`, `name_show` (the
-# show's library, for tests) and `name-stage` (built by default: the show's DATA
-# and the engine's geometry stage, Data/Shaders/test.geom, copied in, and the
-# effects' sources, Data/Shaders/*.vert and *.frag, where DATA has none); with
-# INSTALL, `name-manuals`. The three programs are copied into the stage when
-# built; `name_STAGE` is set to the stage folder in the caller's scope.
+# show's library, for tests) and `name-stage` (built by default: the show's DATA,
+# its property file and the engine's geometry stage, Data/Shaders/test.geom,
+# copied in, and the effects' sources, Data/Shaders/*.vert and *.frag, where
+# DATA has none); with INSTALL, `name-manuals`. The three programs are copied into
+# the stage when built; `name_STAGE` is set to the stage folder in the caller's
+# scope. Whatever else lies in the stage (a capture's frames, debug.log) is the
+# maker's, never installed.
 include_guard(GLOBAL)
 
 function(vantorgl_add_show)
-  cmake_parse_arguments(PARSE_ARGV 0 SHOW "INSTALL" "NAME;PLAYER;STAGE" "SOURCES;DATA;DEPENDS;MANUALS")
+  cmake_parse_arguments(PARSE_ARGV 0 SHOW "INSTALL" "NAME;PLAYER;STAGE;PROPERTY_FILE"
+    "SOURCES;DATA;DEPENDS;MANUALS;LINKS")
   if(NOT SHOW_NAME OR NOT SHOW_PLAYER OR NOT SHOW_SOURCES)
     message(FATAL_ERROR "vantorgl_add_show: NAME, PLAYER and SOURCES are required")
   endif()
@@ -46,6 +62,12 @@ function(vantorgl_add_show)
   add_library(${name}_show STATIC ${SHOW_SOURCES})
   target_include_directories(${name}_show PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${name}_show PUBLIC VantorGL::makers)
+  target_compile_definitions(${name}_show PUBLIC VANTORGL_SHOW_NAME="${name}")
+  set(property_file)
+  if(SHOW_PROPERTY_FILE)
+    get_filename_component(property_file ${SHOW_PROPERTY_FILE} ABSOLUTE)
+    target_compile_definitions(${name}_show PUBLIC VANTORGL_PROPERTY_FILE="data/${name}.qelProperty")
+  endif()
   if(DEFINED VANTOR_WARNINGS)
     target_compile_options(${name}_show PRIVATE ${VANTOR_WARNINGS})
   endif()
@@ -83,17 +105,18 @@ int main(int argc, char** argv) { return VantorGL::Run${first}${rest}Program(arg
       COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${t}> ${SHOW_STAGE}/
       VERBATIM)
   endforeach()
-  set(copy_args)
+  set(data_dirs)
   foreach(dir ${SHOW_DATA})
     get_filename_component(dir ${dir} ABSOLUTE)
-    list(APPEND copy_args ${dir})
+    list(APPEND data_dirs ${dir})
   endforeach()
-  string(REPLACE ";" "|" copy_list "${copy_args}")
+  string(REPLACE ";" "|" copy_list "${data_dirs}")
   add_custom_target(${name}-stage ALL
     COMMAND ${CMAKE_COMMAND} -DFROM=${copy_list} -DTO=${SHOW_STAGE}
+            -DPROPERTY_FILE=${property_file} -DPROPERTY_TO=data/${name}.qelProperty
             -DGEOMETRY_STAGE=${VANTORGL_GEOMETRY_STAGE}
             -DSHADERS=${VANTORGL_SHADER_DIR}
-            -P ${_VANTORGL_SHOW_DIR}/VantorGLCopyData.cmake
+            -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/VantorGLCopyData.cmake
     COMMENT "Copying ${name}'s data into its stage"
     VERBATIM)
   if(SHOW_DEPENDS)
@@ -102,13 +125,19 @@ int main(int argc, char** argv) { return VantorGL::Run${first}${rest}Program(arg
   set_target_properties(${name} PROPERTIES VANTORGL_STAGE ${SHOW_STAGE})
   set(${name}_STAGE ${SHOW_STAGE} PARENT_SCOPE)
   if(SHOW_INSTALL)
-    _vantorgl_install_show(${name} ${SHOW_STAGE} "${SHOW_MANUALS}")
+    _vantorgl_install_show(${name} "${data_dirs}" "${property_file}" "${SHOW_LINKS}" "${SHOW_MANUALS}")
   endif()
+endfunction()
+
+# A path as a regular expression that matches it alone.
+function(_vantorgl_regex_of path out)
+  string(REGEX REPLACE "([][+.*()^$?|\\\\])" "\\\\\\1" escaped "${path}")
+  set(${out} "${escaped}" PARENT_SCOPE)
 endfunction()
 
 # Debian's games layout, which the programs look for their data in: programs in
 # games/, read-only data in share/games/NAME, manual pages in section 6.
-function(_vantorgl_install_show name stage manuals)
+function(_vantorgl_install_show name data_dirs property_file links manuals)
   install(TARGETS ${name} ${name}-capture ${name}-preview RUNTIME DESTINATION games COMPONENT ${name})
   # Stripped (the Debian package), they lose the compiler's notes too, as Debian ships programs.
   install(CODE "
@@ -118,19 +147,53 @@ function(_vantorgl_install_show name stage manuals)
           \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/games/\${program}\")
       endforeach()
     endif()" COMPONENT ${name})
-  # The stage's folders are the data; the files at its top are the programs and
-  # what runs by hand leave there (debug.log, captures). Listed at install time:
-  # the build writes them.
-  install(CODE "
-    file(GLOB entries LIST_DIRECTORIES true \"${stage}/*\")
-    foreach(entry IN LISTS entries)
-      if(IS_DIRECTORY \"\${entry}\")
-        file(INSTALL \"\${entry}\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/share/games/${name}\"
-          FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
-          DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-                                WORLD_READ WORLD_EXECUTE)
-      endif()
-    endforeach()" COMPONENT ${name})
+
+  # The data: what the build puts in the stage, from where the build takes it,
+  # never the stage itself, which holds what a maker left there too.
+  set(share share/games/${name})
+  set(permissions
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+    DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                          WORLD_READ WORLD_EXECUTE)
+  set(left_out ${property_file})
+  foreach(link ${links})
+    string(REGEX MATCH "^([^=]+)=(.+)$" pair "${link}")
+    if(NOT pair)
+      message(FATAL_ERROR "vantorgl_add_show: LINKS takes file=target, not ${link}")
+    endif()
+    foreach(dir ${data_dirs})
+      list(APPEND left_out ${dir}/${CMAKE_MATCH_1})
+    endforeach()
+  endforeach()
+  foreach(dir ${data_dirs})
+    set(excludes)
+    foreach(file ${left_out})
+      _vantorgl_regex_of(${file} re)
+      list(APPEND excludes REGEX "^${re}$" EXCLUDE)
+    endforeach()
+    install(DIRECTORY ${dir}/ DESTINATION ${share} COMPONENT ${name} ${permissions} ${excludes})
+  endforeach()
+  if(property_file)
+    install(FILES ${property_file} DESTINATION ${share}/data RENAME ${name}.qelProperty
+      PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ COMPONENT ${name})
+  endif()
+  if(VANTORGL_GEOMETRY_STAGE)
+    install(FILES ${VANTORGL_GEOMETRY_STAGE} DESTINATION ${share}/Data/Shaders
+      PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ COMPONENT ${name})
+  endif()
+  # A link relative to where it lies, so that it holds in a package unpacked
+  # under /usr as in any prefix.
+  foreach(link ${links})
+    string(REGEX MATCH "^([^=]+)=(.+)$" pair "${link}")
+    install(CODE "
+      get_filename_component(link \"\${CMAKE_INSTALL_PREFIX}/${share}/${CMAKE_MATCH_1}\" ABSOLUTE)
+      get_filename_component(dir \"\${link}\" DIRECTORY)
+      file(RELATIVE_PATH target \"\${dir}\" \"${CMAKE_MATCH_2}\")
+      message(STATUS \"Installing: \$ENV{DESTDIR}\${link} -> \${target}\")
+      file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${dir}\")
+      file(REMOVE \"\$ENV{DESTDIR}\${link}\")
+      file(CREATE_LINK \"\${target}\" \"\$ENV{DESTDIR}\${link}\" SYMBOLIC)" COMPONENT ${name})
+  endforeach()
 
   # Manual pages, compressed as Debian ships them (gzip -9n: no name, no time).
   set(pages)
@@ -174,4 +237,3 @@ function(_vantorgl_install_show name stage manuals)
   endforeach()
 endfunction()
 
-set(_VANTORGL_SHOW_DIR ${CMAKE_CURRENT_LIST_DIR})

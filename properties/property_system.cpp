@@ -369,10 +369,13 @@ std::string UnreadableFileCause(const std::string& path) {
     cause += here.string();
   }
   cause += ": the program reads its data from the directory it is started in";
-  const std::string& installed = CurrentShowData().installedLookedIn;
-  if (!installed.empty()) {
+  const ShowData& data = CurrentShowData();
+  if (!data.unusable.empty()) {
+    cause += ", or else from the data beside it: ";
+    cause += data.unusable;
+  } else if (!data.installedLookedIn.empty()) {
     cause += ", or else from ";
-    cause += installed;
+    cause += data.installedLookedIn;
     cause += ", installed with it, which holds none either";
   }
   const fs::path program = fs::read_symlink("/proc/self/exe", ec);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -60,12 +61,24 @@ const ShowData& ChooseShowData(std::string_view show, std::string_view propertyF
   if (ec) return g_data;
   const std::string installed = InstalledDataDirectory(program.string(), show);
   g_data.installedLookedIn = installed;
-  if (!fs::exists(fs::path(installed) / propertyFile, ec)) return g_data;
+  const std::string beside = program.parent_path().string();
+  std::string found;
+  if (fs::exists(fs::path(beside) / propertyFile, ec)) found = beside;
+  else if (fs::exists(fs::path(installed) / propertyFile, ec)) found = installed;
+  else return g_data;
 
   const fs::path start = fs::current_path(ec);
-  if (ec || chdir(installed.c_str()) != 0) return g_data;
+  if (ec) {
+    g_data.unusable = found + " holds the data, but the working directory cannot be named: " + ec.message();
+    return g_data;
+  }
+  if (chdir(found.c_str()) != 0) {
+    g_data.unusable = found + " holds the data, but the program cannot change into it: " + std::strerror(errno);
+    return g_data;
+  }
   g_data.installed = true;
-  g_data.directory = installed;
+  g_data.besideProgram = found == beside;
+  g_data.directory = found;
   g_data.startDirectory = start.string();
   const std::string state = ShowStateDirectory(std::getenv("XDG_STATE_HOME"), HomeDirectory(), show);
   g_data.logFile = state.empty() ? std::string() : state + "/debug.log";
@@ -77,6 +90,14 @@ const ShowData& CurrentShowData() { return g_data; }
 std::string FromStartDirectory(const std::string& path) {
   if (!g_data.installed || path.empty() || path[0] == '/') return path;
   return (fs::path(g_data.startDirectory) / path).string();
+}
+
+std::string ShowLogPath() {
+  if (g_data.logFile.empty()) return "debug.log (not written: neither XDG_STATE_HOME nor HOME names a folder)";
+  if (g_data.logFile[0] == '/') return g_data.logFile;
+  std::error_code ec;
+  const fs::path here = fs::current_path(ec);
+  return ec ? g_data.logFile : (here / g_data.logFile).string();
 }
 
 bool OpenShowLog() {
@@ -91,8 +112,9 @@ bool OpenShowLog() {
       std::fprintf(stderr, "cannot write the log %s: the show plays without it\n", file.c_str());
     return false;
   }
-  log.Log("data", "reading the data installed in " + g_data.directory + " (none in the working directory " +
-                      g_data.startDirectory + ")");
+  log.Log("data", std::string(g_data.besideProgram ? "reading the data beside the program in "
+                                                     : "reading the data installed in ") +
+                      g_data.directory + " (none in the working directory " + g_data.startDirectory + ")");
   return true;
 }
 

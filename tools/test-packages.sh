@@ -15,10 +15,16 @@ fail() {
   status=1
 }
 
+work=$(mktemp -d)
+# What a maker leaves in the stage (a capture's frames, a file beside the data)
+# is theirs: no package or install may carry it.
+leftovers=("$build/stage/frames-left-$$" "$build/stage/data/left-$$.png")
+trap 'rm -rf "$work" "${leftovers[@]}"' EXIT
+mkdir "${leftovers[0]}"
+touch "${leftovers[0]}/frame_000000.png" "${leftovers[1]}"
+
 bash tools/package.sh "$build"
 debs=("$build"/tessaly_*.deb "$build"/libvantorgl-dev_*.deb)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 echo "== lintian"
 # Errors fail the run; warnings and notes are shown.
@@ -27,6 +33,12 @@ grep -v "^running with root privileges" "$work/lintian" || true
 
 root=$work/root
 for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$root"; done
+# The packages' dependencies come from the system, as apt brings them: the
+# production's face is fonts-play's file, which the data links to.
+font=Data/General/c_font.ttf
+[ -L "$root/usr/share/games/tessaly/$font" ] || fail "the package carries a copy of the face, not a link to fonts-play's"
+mkdir -p "$root/usr/share/fonts/truetype"
+ln -s /usr/share/fonts/truetype/play "$root/usr/share/fonts/truetype/play"
 
 echo "== desktop entry and metainfo"
 desktop-file-validate "$root"/usr/share/applications/*.desktop || fail "desktop-file-validate"
@@ -35,12 +47,26 @@ desktop-file-validate "$root"/usr/share/applications/*.desktop || fail "desktop-
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml || fail "appstreamcli validate"
 appstreamcli validate-tree --no-net "$root" || fail "appstreamcli validate-tree"
 
+echo "== the show installed to another prefix"
+# Only the show's data, whatever lies in the stage beside it; the menu entry
+# runs the program where this install put it.
+cmake --install "$build" --component tessaly --prefix "$work/elsewhere-prefix" >/dev/null
+for left in frames-left-$$ data/left-$$.png; do
+  [ ! -e "$work/elsewhere-prefix/share/games/tessaly/$left" ] || fail "the install carries $left, left in the stage"
+  [ ! -e "$root/usr/share/games/tessaly/$left" ] || fail "the package carries $left, left in the stage"
+done
+grep -qx "Exec=$work/elsewhere-prefix/games/tessaly" "$work"/elsewhere-prefix/share/applications/*.desktop ||
+  fail "the desktop entry installed to another prefix does not run its program there"
+grep -qx "Exec=/usr/games/tessaly" "$root"/usr/share/applications/*.desktop || fail "the package's desktop entry"
+
 echo "== the unpacked data against the stage's"
 # Every folder of the stage is the show's data, whether the show's 47 seconds
 # read it or not (the water scene's files are not shown there).
 for dir in "$build"/stage/*/; do
   name=$(basename "$dir")
-  diff -r "$dir" "$root/usr/share/games/tessaly/$name" >/dev/null || fail "the package's $name differs from the stage's"
+  [ "$name" != "frames-left-$$" ] || continue
+  diff -r -x "left-$$.png" "$dir" "$root/usr/share/games/tessaly/$name" >/dev/null ||
+    fail "the package's $name differs from the stage's"
 done
 
 echo "== the unpacked capture, started elsewhere, against the stage"

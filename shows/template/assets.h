@@ -1,6 +1,6 @@
 #pragma once
 // cAssets: the show's files and named values, found by name in its property
-// file (data/show.qelProperty). A scene asks for a texture or a model by its
+// file (data/NAME.qelProperty). A scene asks for a texture or a model by its
 // FILE name in its Init; the first ask loads it, later asks get the same one,
 // and everything asked for can be loaded again while the show runs (the
 // preview does, when the file changes). A name the property file lacks, or a
@@ -20,7 +20,7 @@ namespace show {
 
 class cAssets {
  public:
-  static constexpr const char* kPropertyFile = "data/show.qelProperty";
+  static constexpr const char* kPropertyFile = VANTORGL_PROPERTY_FILE;  // named by vantorgl_add_show
   static constexpr const char* kMusicFile = "data/Music/music.mp3";
 
   // Reads the property file and opens the music (silent when it is missing).

@@ -13,7 +13,7 @@ show::cShowApplication application;
 }  // namespace
 
 int main(int, char**) {
-  VantorGL::ChooseShowData(SHOW_NAME, show::cAssets::kPropertyFile);
+  VantorGL::ChooseShowData(VANTORGL_SHOW_NAME, show::cAssets::kPropertyFile);
   VantorGL::OpenShowLog();
   application.ApplySettings();
   VantorGL::g_application = &application;

@@ -16,7 +16,7 @@ class cMakersShow : public VantorGL::ShowOf<cShowApplication> {
   // `windowSystem` is not owned and must outlive the show.
   explicit cMakersShow(VantorGL::platform::IWindowSystem* windowSystem);
 
-  std::string Name() const override { return SHOW_NAME; }
+  std::string Name() const override { return VANTORGL_SHOW_NAME; }
   // The whole show, then each scene of the running order over its window.
   std::vector<VantorGL::ShowScene> Scenes() const override;
   void ApplyPlayerSettings() override { ApplySettings(); }

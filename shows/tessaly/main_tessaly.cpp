@@ -11,7 +11,7 @@ TAV05 application;
 }  // namespace
 
 int main(int, char**) {
-  VantorGL::ChooseShowData("tessaly", VantorGL::cResources::kPropertyFile);
+  VantorGL::ChooseShowData(VANTORGL_SHOW_NAME, VantorGL::cResources::kPropertyFile);
   VantorGL::OpenShowLog();
   application.ApplyProductionSettings();
   VantorGL::g_application = &application;

@@ -10,6 +10,7 @@
 #include "registry.h"
 #include "resources/texture_images.h"
 #include "shell/file_paths.h"
+#include "shell/show_data.h"
 
 namespace VantorGL {
 namespace {
@@ -54,7 +55,7 @@ bool ReloadModel(c3DsModelSystem& model, const std::string& file, std::string* e
   }
   c3DsModelSystem fresh;
   if (!fresh.LoadFromBytes(bytes->data(), bytes->size())) {
-    *error = "is not a sound 3DS file (debug.log names the damaged parts)";
+    *error = "is not a sound 3DS file (" + ShowLogPath() + " names the damaged parts)";
     return false;
   }
   model.meshes = std::move(fresh.meshes);
@@ -88,12 +89,12 @@ bool ReloadGeometryStage(cGeometryShader& effect, std::string* error) {
   const bool linked = trial.CreateFragmentShader();
   if (!staged) {
     const std::string line = FirstLogLine(trial, trial.geometryShader);
-    *error = line.empty() ? "is missing or empty, or the driver offers no geometry shaders (see debug.log)"
-                          : "did not compile: " + line + " (the whole log is in debug.log)";
+    *error = line.empty() ? "is missing or empty, or the driver offers no geometry shaders (see " + ShowLogPath() + ")"
+                          : "did not compile: " + line + " (the whole log is in " + ShowLogPath() + ")";
     return false;
   }
   if (!linked) {
-    *error = "did not link (the log is in debug.log)";
+    *error = "did not link (the log is in " + ShowLogPath() + ")";
     return false;
   }
   // The old objects go with the trial; the link state comes with the program,

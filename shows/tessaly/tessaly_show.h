@@ -35,7 +35,7 @@ class TessalyShow : public ShowOf<TAV05> {
   // `windowSystem` is not owned and must outlive the show.
   explicit TessalyShow(platform::IWindowSystem* windowSystem);
 
-  std::string Name() const override { return "tessaly"; }
+  std::string Name() const override { return VANTORGL_SHOW_NAME; }
   std::string PropertyFile() const override { return cResources::kPropertyFile; }
   std::vector<ShowScene> Scenes() const override;
   void ApplyPlayerSettings() override { ApplyProductionSettings(); }

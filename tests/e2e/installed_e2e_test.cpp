@@ -105,3 +105,28 @@ TEST(Installed, CaptureWritesWhereItWasStartedAndMakesTheStagesPictures) {
   EXPECT_EQ(stageLog.find("(data)"), std::string::npos) << stageLog;
   EXPECT_EQ(ReadText(stage.File("out/sheet.png")), ReadText(here.File("out/sheet.png")));
 }
+
+// A program of the stage started from elsewhere through a symlink (~/bin, say):
+// it reads the data beside its real self, writes where it was started and logs
+// under the user's state folder, naming the data it reads.
+TEST(Installed, TheStagesCaptureThroughASymlinkElsewhereReadsTheDataBesideIt) {
+  const WorkDir stage = WorkDir::CopyOfStage();
+  const WorkDir bin = WorkDir::Empty();
+  const WorkDir here = WorkDir::Empty();
+  const WorkDir state = WorkDir::Empty();
+  fs::create_symlink(stage.File("tessaly-capture"), bin.File("tessaly-capture"));
+  const ProgramResult r = RunProgram({.program = bin.File("tessaly-capture"),
+                                      .args = {"--sheet", "sheet.png", "--fps", "10", "--size", "320x180", "--to",
+                                               "0:00.5"},
+                                      .workDir = here.path(),
+                                      .env = {{"XDG_STATE_HOME", state.path()}}},
+                                     kTimeoutMs);
+  ASSERT_TRUE(r.exited && r.status == 0) << r.stderrText;
+  EXPECT_TRUE(fs::exists(here.File("sheet.png")));
+  const std::string log = ReadText(state.File("tessaly/debug.log"));
+  EXPECT_NE(log.find("(data) reading the data beside the program in " + fs::canonical(stage.path()).string() +
+                     " (none in the working directory " + fs::canonical(here.path()).string() + ")\n"),
+            std::string::npos)
+      << log;
+  EXPECT_FALSE(fs::exists(stage.File("debug.log")));
+}

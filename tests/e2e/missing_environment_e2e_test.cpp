@@ -26,6 +26,14 @@ ProgramResult RunIn(const WorkDir& dir, std::vector<std::pair<std::string, std::
   return RunProgram({.program = ProgramPath("tessaly"), .workDir = dir.path(), .env = std::move(env)}, kTimeoutMs);
 }
 
+// The production copied alone into `dir`, which holds no data: none in the
+// working directory, none beside the program.
+ProgramResult RunAlone(const WorkDir& dir, std::vector<std::pair<std::string, std::string>> env) {
+  const std::string program = dir.File("tessaly");
+  std::filesystem::copy_file(ProgramPath("tessaly"), program);
+  return RunProgram({.program = program, .workDir = dir.path(), .env = std::move(env)}, kTimeoutMs);
+}
+
 // A display number no server listens on.
 std::string UnusedDisplay() {
   for (int n = 917;; ++n) {
@@ -65,12 +73,12 @@ TEST(MissingEnvironment, StartedWithoutItsDataTheLineSaysWhereDataIsRead) {
   PrivateXvfb xvfb;
   ASSERT_TRUE(xvfb.Start(1280, 720));
   WorkDir dir = WorkDir::Empty();
-  const ProgramResult r = RunIn(dir, {});
+  const ProgramResult r = RunAlone(dir, {});
   ASSERT_TRUE(r.exited) << r.stderrText;
   EXPECT_EQ(r.status, 2) << r.stderrText;
-  // The program from the build looks for installed data beside its own folder too.
+  // The program looks for the data in its own folder, then for installed data beside that folder.
   const std::string installed =
-      std::filesystem::path(ProgramPath("tessaly")).parent_path().parent_path().string() + "/share/games/tessaly";
+      std::filesystem::canonical(dir.path()).parent_path().string() + "/share/games/tessaly";
   EXPECT_NE(r.stderrText.find("data/default.qelProperty not found in the working directory " +
                               std::filesystem::canonical(dir.path()).string() +
                               ": the program reads its data from the directory it is started in, or else from " +
@@ -99,7 +107,7 @@ TEST(MissingEnvironment, WithoutASoundDeviceTheShowPlaysSilentlyWithOneLogLine) 
   // ALSA on a machine without a card complains at length on its way to failing;
   // none of it reaches the terminal (with a card there is nothing to say).
   WorkDir empty = WorkDir::Empty();
-  r = RunIn(empty, {{"SDL_AUDIODRIVER", "alsa"}});
+  r = RunAlone(empty, {{"SDL_AUDIODRIVER", "alsa"}});
   ASSERT_TRUE(r.exited) << r.stderrText;
   EXPECT_EQ(r.status, 2) << r.stderrText;
   EXPECT_EQ(r.stderrText.find("ALSA lib"), std::string::npos) << r.stderrText;

@@ -387,6 +387,9 @@ TEST_F(PreviewEndToEnd, ChangedFilesAreLoadedAgainAndBrokenOnesKeepTheOld) {
             std::string::npos)
       << err;
   EXPECT_NE(err.find("test.geom did not compile: "), std::string::npos) << err;
+  // The log named where it really is: the path given, not just "debug.log".
+  const std::string log = std::filesystem::canonical(dir.path()).string() + "/debug.log";
+  EXPECT_NE(err.find(" (the whole log is in " + log + ")"), std::string::npos) << err;
 
   // The water scene, the logo turning over the water.
   StartPreview({"--scene", "start", "--from", "1:05.0", "--paused"});  // held at frame 300
@@ -402,7 +405,9 @@ TEST_F(PreviewEndToEnd, ChangedFilesAreLoadedAgainAndBrokenOnesKeepTheOld) {
   ASSERT_TRUE(WaitForLine("reloaded KMLogo from ", 1, 5000)) << preview.Stderr();
   EXPECT_FALSE(PictureOnceItChangesFrom(water) == water) << "the new model never showed: the logo is not in view";
   err = Quit();
-  EXPECT_NE(err.find("KMLogo: " + model->fileName + " is not a sound 3DS file"), std::string::npos) << err;
+  EXPECT_NE(err.find("KMLogo: " + model->fileName + " is not a sound 3DS file (" + log + " names the damaged parts)"),
+            std::string::npos)
+      << err;
 }
 
 }  // namespace

@@ -297,3 +297,23 @@ TEST_F(TemplateEndToEnd, ABrokenShaderKeepsThePictureAndShowsItsMistakeUntilMend
 }
 
 }  // namespace
+
+// A show made from the template keeps its data under its own name: started in
+// the folder of another show made from it, whose property file is that show's,
+// the capture refuses it with its line and status 2 instead of playing the
+// other show's data.
+TEST(TemplateData, AShowStartedInAnotherShowsFolderRefusesItsData) {
+  WorkDir other = WorkDir::CopyOf(VANTOR_TEMPLATE_STAGE_DIR);
+  ASSERT_TRUE(std::filesystem::exists(other.File("data/firstshow.qelProperty")));
+  ASSERT_FALSE(std::filesystem::exists(other.File("data/show.qelProperty")));
+  std::filesystem::rename(other.File("data/firstshow.qelProperty"), other.File("data/othershow.qelProperty"));
+  const ProgramResult r = RunProgram({.program = other.File("firstshow-capture"),
+                                      .args = {"--size", "320x180", "--to", "0:00.5", "--sheet", "sheet.png"},
+                                      .workDir = other.path()},
+                                     240000);
+  ASSERT_TRUE(r.exited) << r.stderrText;
+  EXPECT_EQ(r.status, 2) << r.stderrText;
+  EXPECT_NE(r.stderrText.find("data/firstshow.qelProperty not found in the working directory"), std::string::npos)
+      << r.stderrText;
+  EXPECT_FALSE(std::filesystem::exists(other.File("sheet.png")));
+}

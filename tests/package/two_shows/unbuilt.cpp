@@ -1,0 +1,1 @@
+// The shows' code, never compiled: only their stages are built.
