@@ -3,14 +3,24 @@
 # Without a display to play on (no DISPLAY, or one that does not answer), it
 # captures the show instead, under a private X server, to build/capture/: the
 # video tessaly.mp4 with the music, and the contact sheet tessaly-sheet.png.
+#
+#   bash tools/play.sh --targets   only names what it builds (tools/test.sh
+#                                  builds that much first, to try the maker's
+#                                  guide on a tree as this command leaves it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # Only what playing needs: the production, the capture program and the stage's
 # data (the content generator's tree and the engine's geometry stage). Tests and
 # benchmarks build in tools/test.sh.
-cmake --build build -j"$(nproc)" --target tessaly tessaly-capture tessaly-stage
+PLAY_TARGETS="tessaly tessaly-capture tessaly-stage"
+if [ "${1:-}" = "--targets" ]; then
+  echo "$PLAY_TARGETS"
+  exit 0
+fi
+bash tools/setup.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# shellcheck disable=SC2086
+cmake --build build -j"$(nproc)" --target $PLAY_TARGETS
 cd build/stage
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
