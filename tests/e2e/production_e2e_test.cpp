@@ -21,6 +21,7 @@
 #include "resources/texture_images.h"
 #include "shell/file_paths.h"
 #include "shell/mp3_decoder.h"
+#include "tests/support/image_files.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/mp3_fixture.h"
@@ -108,6 +109,109 @@ double SlideDistance(const std::string& dir, const TextureImage& screen, int n) 
   return count ? sum / (3.0 * count) : 1e9;
 }
 
+// Six background frames told apart at a glance: each a flat colour of its own,
+// with a pale block over the top-left quarter of each side, whose corner says
+// which way up and which way round the frame is drawn and whose edges say where.
+constexpr uint8_t kFrameColours[6][3] = {{200, 40, 40}, {40, 190, 40}, {40, 40, 210},
+                                         {210, 200, 40}, {200, 40, 200}, {40, 200, 200}};
+constexpr uint8_t kBlockColour[3] = {235, 235, 235};
+
+void WriteMarkedBackgrounds(const WorkDir& dir) {
+  for (int i = 0; i < 6; ++i) {
+    RgbaPicture p(1024, 768);
+    p.Fill(0, 0, 1024, 768, kFrameColours[i][0], kFrameColours[i][1], kFrameColours[i][2]);
+    p.Fill(0, 0, 256, 192, kBlockColour[0], kBlockColour[1], kBlockColour[2]);
+    WriteBytes(dir.File("data/Background/tex" + std::to_string(i) + ".jpg"), EncodeJpegFile(p, 95));
+  }
+}
+
+// Slides that cover nothing, so the background shows whole.
+void ClearSlides(const WorkDir& dir, int from, int to) {
+  const std::vector<uint8_t> clear = EncodePng(RgbaPicture(4, 4));
+  for (int n = from; n <= to; ++n) {
+    char name[64];
+    std::snprintf(name, sizeof name, "data/Slides/slide%02d.png", n);
+    WriteBytes(dir.File(name), clear);
+  }
+}
+
+// Where a colour lies between `from` (0) and `to` (1).
+double Between(const uint8_t* c, const uint8_t* from, const uint8_t* to) {
+  double num = 0, den = 0;
+  for (int k = 0; k < 3; ++k) {
+    const double d = static_cast<double>(to[k]) - from[k];
+    num += (static_cast<double>(c[k]) - from[k]) * d;
+    den += d * d;
+  }
+  return num / den;
+}
+
+bool Near(const uint8_t* c, const uint8_t* want) {
+  return std::abs(c[0] - want[0]) + std::abs(c[1] - want[1]) + std::abs(c[2] - want[2]) < 45;
+}
+
+// Which background frame a picture of the window shows, and whether upright and
+// in its place: "" when it is, else what is wrong. `frame` is -1 when none of
+// the six fills it.
+std::string JudgeBackground(const TextureImage& shot, int* frame) {
+  *frame = -1;
+  const int w = shot.width, h = shot.height;
+  const size_t n = static_cast<size_t>(shot.channels);
+  if (w < 64 || h < 64 || n < 3) return "no picture";
+  auto at = [&](double fx, double fy) {
+    return &shot.pixels[(static_cast<size_t>(fy * h) * w + static_cast<size_t>(fx * w)) * n];
+  };
+  for (int i = 0; i < 6; ++i)
+    if (Near(at(0.75, 0.75), kFrameColours[i])) *frame = i;
+  if (*frame < 0) return "no background frame's colour in the lower right";
+  const uint8_t* colour = kFrameColours[*frame];
+  const uint8_t black[3] = {0, 0, 0};
+  std::ostringstream wrong;
+  // The block at the top left only: upside down it would be at the bottom,
+  // mirrored at the right.
+  if (!Near(at(0.12, 0.12), kBlockColour)) wrong << "no block at the top left; ";
+  for (auto [fx, fy] : {std::pair{0.12, 0.88}, {0.88, 0.12}, {0.88, 0.88}, {0.5, 0.5}})
+    if (!Near(at(fx, fy), colour)) wrong << "not the frame's colour at (" << fx << ", " << fy << "); ";
+  // Edges, to a pixel and a half: where the colour is half-way across, along a
+  // row or a column through the frame's own colour or through the block.
+  auto edge = [&](bool alongRow, int line, const uint8_t* from, const uint8_t* to, int start, int step) {
+    const int n = alongRow ? w : h;
+    auto px = [&](int i) {
+      return alongRow ? &shot.pixels[(static_cast<size_t>(line) * w + i) * n]
+                      : &shot.pixels[(static_cast<size_t>(i) * w + line) * n];
+    };
+    double before = Between(px(start), from, to);
+    for (int i = start + step; i >= 0 && i < n; i += step) {
+      const double now = Between(px(i), from, to);
+      if (before < 0.5 && now >= 0.5) {
+        const double at = (i - step) + step * (0.5 - before) / (now - before);
+        return at + 0.5;  // pixel centres lie half-way into each pixel
+      }
+      before = now;
+    }
+    return -1.0;
+  };
+  const double x0 = kBackgroundFrom * w, x1 = (1 - kBackgroundFrom) * w;
+  const double y0 = kBackgroundFrom * h, y1 = (1 - kBackgroundFrom) * h;
+  const int midRow = h * 6 / 10, midColumn = w * 6 / 10, blockRow = h / 10, blockColumn = w / 10;
+  struct Edge {
+    const char* name;
+    double measured, expected;
+  };
+  const Edge edges[] = {
+      {"left", edge(true, midRow, black, colour, 0, 1), x0},
+      {"right", edge(true, midRow, black, colour, w - 1, -1), x1},
+      {"top", edge(false, midColumn, black, colour, 0, 1), y0},
+      {"bottom", edge(false, midColumn, black, colour, h - 1, -1), y1},
+      {"block's right", edge(true, blockRow, kBlockColour, colour, blockColumn, 1), x0 + (x1 - x0) / 4},
+      {"block's bottom", edge(false, blockColumn, kBlockColour, colour, blockRow, 1), y0 + (y1 - y0) / 4},
+  };
+  for (const Edge& e : edges)
+    if (std::fabs(e.measured - e.expected) > 1.5)
+      wrong << e.name << " edge at " << e.measured << ", not " << e.expected << "; ";
+  return wrong.str();
+}
+
 int LastStamp(const std::string& log, const std::string& text) {
   int stamp = -1;
   std::istringstream lines(log);
@@ -187,6 +291,39 @@ TEST_F(Production, PlaysTheWholeShowInStepWithTheScheduleAndEnds) {
       EXPECT_LT(right, 0.75 * SlideDistance(dir.path(), m.screen, other))
           << "at " << m.ms << " ms slide " << m.slide << " is up, not " << other << "; the screen: "
           << KeepScreenshot(m.screen, "show-at-" + std::to_string(m.ms));
+  }
+}
+
+// The background on the capture's virtual clock, where every frame's moment is
+// exact: at 30 frames a second it moves on at every fourth frame (three steps
+// make exactly 100 ms, which is not more), from the show's start and from a
+// later moment the capture stands the show at; each frame upright, in its place.
+TEST_F(Production, TheBackgroundShowsTheFrameItsClockGivesUprightAndInPlace) {
+  WriteMarkedBackgrounds(dir);
+  ClearSlides(dir, 0, 55);
+  struct Run {
+    std::string from, to, folder;
+    int first, count;
+  };
+  for (const Run& run : {Run{"0:00.0", "0:01.6", "start", 0, 48}, Run{"0:10.0", "0:10.3", "later", 300, 9}}) {
+    const ProgramResult r = RunProgram({.program = ProgramPath("tessaly-capture"),
+                                        .args = {"--fps", "30", "--size", "640x360", "--from", run.from, "--to",
+                                                 run.to, "--frames", run.folder},
+                                        .workDir = dir.path()},
+                                       kStartMs);
+    ASSERT_TRUE(r.exited && r.status == 0) << r.stderrText;
+    for (int j = run.first; j < run.first + run.count; ++j) {
+      char name[64];
+      std::snprintf(name, sizeof name, "/frame_%06d.png", j);
+      const auto bytes = VantorGL::ReadFileBytes(dir.File(run.folder + name));
+      ASSERT_TRUE(bytes) << run.folder << name;
+      const auto picture = VantorGL::DecodePng(bytes->data(), bytes->size());
+      ASSERT_TRUE(picture) << name;
+      int shown = -1;
+      const std::string wrong = JudgeBackground(*picture, &shown);
+      EXPECT_EQ(wrong, "") << "frame " << j;
+      EXPECT_EQ(shown, BackgroundAt30Fps(j)) << "frame " << j << " at " << j * 1000 / 30 << " ms";
+    }
   }
 }
 

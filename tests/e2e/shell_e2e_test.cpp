@@ -55,6 +55,15 @@ class ShellEndToEnd : public ::testing::Test {
     return std::stol(m[1]);
   }
 
+  // The show's clock when the frame loop ended, as its end line's stamp gives
+  // it; -1 without that line. The show ends by itself at 47 s: a key or signal
+  // that did nothing still ends with status 0, but at 47000 ms or later.
+  int EndedAtMs(const std::string& log, const std::string& endLine) {
+    std::smatch m;
+    if (!std::regex_search(log, m, std::regex(R"(\[(\d+)\]\(cWindowsSystem\) )" + endLine))) return -1;
+    return std::stoi(m[1]);
+  }
+
   void ExpectCleanEnd(const ProgramResult& r) {
     EXPECT_FALSE(r.timedOut);
     EXPECT_TRUE(r.exited) << "signal " << r.signal << "\n" << r.stderrText;
@@ -77,6 +86,10 @@ TEST_F(ShellEndToEnd, EscapeEndsWithStatusZero) {
     if (program.Ended(500)) break;
   }
   ExpectCleanEnd(program.Wait(kTimeoutMs));
+  const std::string log = ReadText(dir.File("debug.log"));
+  const int endedAt = EndedAtMs(log, "frame loop ended after");
+  EXPECT_GE(endedAt, 0) << log;
+  EXPECT_LT(endedAt, 47000) << "the show ended by itself, not by the key\n" << log;
 }
 
 TEST_F(ShellEndToEnd, ClosingTheWindowEndsWithStatusZero) {
@@ -90,6 +103,10 @@ TEST_F(ShellEndToEnd, TerminationSignalClosesLikeTheWindow) {
   program.Signal(SIGTERM);
   ProgramResult r = program.Wait(kTimeoutMs);
   ExpectCleanEnd(r);
+  const std::string log = ReadText(dir.File("debug.log"));
+  const int endedAt = EndedAtMs(log, R"(frame loop ended \(quit\))");
+  EXPECT_GE(endedAt, 0) << "the signal closes as the window's close request does\n" << log;
+  EXPECT_LT(endedAt, 47000) << "the show ended by itself, not by the signal\n" << log;
 }
 
 }  // namespace
