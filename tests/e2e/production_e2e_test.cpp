@@ -175,13 +175,13 @@ std::string JudgeBackground(const TextureImage& shot, int* frame) {
   // Edges, to a pixel and a half: where the colour is half-way across, along a
   // row or a column through the frame's own colour or through the block.
   auto edge = [&](bool alongRow, int line, const uint8_t* from, const uint8_t* to, int start, int step) {
-    const int n = alongRow ? w : h;
+    const int length = alongRow ? w : h;
     auto px = [&](int i) {
       return alongRow ? &shot.pixels[(static_cast<size_t>(line) * w + i) * n]
                       : &shot.pixels[(static_cast<size_t>(i) * w + line) * n];
     };
     double before = Between(px(start), from, to);
-    for (int i = start + step; i >= 0 && i < n; i += step) {
+    for (int i = start + step; i >= 0 && i < length; i += step) {
       const double now = Between(px(i), from, to);
       if (before < 0.5 && now >= 0.5) {
         const double at = (i - step) + step * (0.5 - before) / (now - before);
