@@ -299,6 +299,7 @@ int32_t cWindowsSystem::RunMessageLoop() {
   int64_t frames = 0;
   // The clock as the last two frames' Updates saw it: where the show ended.
   int32_t seenBefore = 0, seen = 0;
+  bool minimised = false;  // no frames since the window was minimised
   Message message;
   cDebugSystem::Instance().Log(kSource, "frame loop started");
   for (;;) {
@@ -319,12 +320,24 @@ int32_t cWindowsSystem::RunMessageLoop() {
         seen = cTimer::Instance().sinceStartMs;
         Update();
         cTimer::Instance().Tick();
+        if (minimised) {
+          minimised = false;
+          cDebugSystem::Instance().Log(kSource, "window restored after " + std::to_string(frames) +
+                                                    " frames: the next comes " +
+                                                    std::to_string(cTimer::Instance().deltaMs) +
+                                                    " ms after the last");
+        }
         const bool more = Draw();
         ws.SwapBuffers(deviceContext);
         ++frames;
         if (!more) done = true;
       }
     } else {
+      if (!minimised) {
+        minimised = true;
+        cDebugSystem::Instance().Log(kSource, "window minimised after " + std::to_string(frames) +
+                                                  " frames: none until it is restored");
+      }
       // Minimised: no frames; sleep until something happens instead of spinning.
       ws.WaitForEvent(10);
     }
