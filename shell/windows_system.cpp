@@ -322,10 +322,12 @@ int32_t cWindowsSystem::RunMessageLoop() {
         cTimer::Instance().Tick();
         if (minimised) {
           minimised = false;
-          cDebugSystem::Instance().Log(kSource, "window restored after " + std::to_string(frames) +
-                                                    " frames: the next comes " +
-                                                    std::to_string(cTimer::Instance().deltaMs) +
-                                                    " ms after the last");
+          std::string restored = "window restored after ";
+          restored += std::to_string(frames);
+          restored += " frames: the next comes ";
+          restored += std::to_string(cTimer::Instance().deltaMs);
+          restored += " ms after the last";
+          cDebugSystem::Instance().Log(kSource, restored);
         }
         const bool more = Draw();
         ws.SwapBuffers(deviceContext);
@@ -335,8 +337,10 @@ int32_t cWindowsSystem::RunMessageLoop() {
     } else {
       if (!minimised) {
         minimised = true;
-        cDebugSystem::Instance().Log(kSource, "window minimised after " + std::to_string(frames) +
-                                                  " frames: none until it is restored");
+        std::string stopped = "window minimised after ";
+        stopped += std::to_string(frames);
+        stopped += " frames: none until it is restored";
+        cDebugSystem::Instance().Log(kSource, stopped);
       }
       // Minimised: no frames; sleep until something happens instead of spinning.
       ws.WaitForEvent(10);
