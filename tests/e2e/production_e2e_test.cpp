@@ -252,21 +252,26 @@ TEST_F(Production, PlaysTheWholeShowInStepWithTheScheduleAndEnds) {
     long fromMs, toMs;  // the show's time as the grab began and ended
   };
   std::vector<Grab> grabs;
-  std::string wrongOnce;
-  TextureImage wrongScreen;
-  while (showMs() < 8500) {
+  std::string wrongOnce, lastWrong;
+  TextureImage wrongScreen, lastScreen;
+  for (; showMs() < 8500; std::this_thread::sleep_for(std::chrono::milliseconds(15))) {
     const long from = showMs();
-    const TextureImage screen = GrabScreen();
+    TextureImage screen = GrabScreen();
     int frame = -1;
     const std::string wrong = JudgeBackground(screen, &frame);
-    if (grabs.empty() && frame < 0) continue;  // the first frame is not up yet
+    if (grabs.empty() && !wrong.empty()) {  // the loading picture until the first frame, or never right
+      lastWrong = "at " + std::to_string(from) + " ms: " + wrong;
+      lastScreen = std::move(screen);
+      continue;
+    }
     if (!wrong.empty() && wrongOnce.empty()) {
       wrongOnce = "at " + std::to_string(from) + " ms: " + wrong;
-      wrongScreen = screen;
+      wrongScreen = std::move(screen);
     }
     grabs.push_back({frame, from, showMs()});
-    std::this_thread::sleep_for(std::chrono::milliseconds(15));
   }
+  ASSERT_FALSE(grabs.empty()) << "no background ever right, the last " << lastWrong << " "
+                              << KeepScreenshot(lastScreen, "background-wrong");
   EXPECT_EQ(wrongOnce, "") << KeepScreenshot(wrongScreen, "background-wrong");
   std::string sequence;
   for (size_t i = 0; i < grabs.size(); ++i)
