@@ -229,7 +229,7 @@ int LastStamp(const std::string& log, const std::string& text) {
 // while the show goes on, and the end at 47 s with status 0.
 TEST_F(Production, PlaysTheWholeShowInStepWithTheScheduleAndEnds) {
   WriteMarkedBackgrounds(dir);
-  ClearSlides(dir, 0, 16);  // up to 9.2 s
+  ClearSlides(dir, 0, 16);  // up to 9.2 s, well past the grabs below
   ASSERT_EQ(::unlink(dir.File("data/Slides/slide49.png").c_str()), 0);
   Program p;
   ASSERT_TRUE(p.Start({.program = ProgramPath("tessaly"), .workDir = dir.path()}));
@@ -254,7 +254,7 @@ TEST_F(Production, PlaysTheWholeShowInStepWithTheScheduleAndEnds) {
   std::vector<Grab> grabs;
   std::string wrongOnce, lastWrong;
   TextureImage wrongScreen, lastScreen;
-  for (; showMs() < 8500; std::this_thread::sleep_for(std::chrono::milliseconds(15))) {
+  for (; showMs() < 7500; std::this_thread::sleep_for(std::chrono::milliseconds(15))) {
     const long from = showMs();
     TextureImage screen = GrabScreen();
     int frame = -1;
