@@ -299,6 +299,7 @@ int32_t cWindowsSystem::RunMessageLoop() {
   int64_t frames = 0;
   // The clock as the last two frames' Updates saw it: where the show ended.
   int32_t seenBefore = 0, seen = 0;
+  bool minimised = false;  // no frames since the window was minimised
   Message message;
   cDebugSystem::Instance().Log(kSource, "frame loop started");
   for (;;) {
@@ -319,12 +320,28 @@ int32_t cWindowsSystem::RunMessageLoop() {
         seen = cTimer::Instance().sinceStartMs;
         Update();
         cTimer::Instance().Tick();
+        if (minimised) {
+          minimised = false;
+          std::string restored = "window restored after ";
+          restored += std::to_string(frames);
+          restored += " frames: the next comes ";
+          restored += std::to_string(cTimer::Instance().deltaMs);
+          restored += " ms after the last";
+          cDebugSystem::Instance().Log(kSource, restored);
+        }
         const bool more = Draw();
         ws.SwapBuffers(deviceContext);
         ++frames;
         if (!more) done = true;
       }
     } else {
+      if (!minimised) {
+        minimised = true;
+        std::string stopped = "window minimised after ";
+        stopped += std::to_string(frames);
+        stopped += " frames: none until it is restored";
+        cDebugSystem::Instance().Log(kSource, stopped);
+      }
       // Minimised: no frames; sleep until something happens instead of spinning.
       ws.WaitForEvent(10);
     }

@@ -2,6 +2,10 @@
 
 #include <epoxy/gl.h>
 
+#include <string>
+
+#include "platform/audio_device.h"
+#include "shell/debug_system.h"
 #include "shell/timer.h"
 
 namespace VantorGL {
@@ -16,8 +20,12 @@ int32_t cDemoScene::Init() {
   SetWindows();
 
   // Show time 0 is the first sample of the music: nothing may come between these.
+  musicStart_.framesHanded = audio::DeviceFramesHanded();
+  musicStart_.counterBefore = platform::AudioCounterNow();
   cTimer::Instance().Restart();
   registry.music.PlayFromStart();
+  musicStart_.counterAfter = platform::AudioCounterNow();
+  musicStart_.pending = registry.music.stream != 0;
   return 0;
 }
 
@@ -26,8 +34,26 @@ void cDemoScene::SetWindows() {
   startScene.SetTimeWindow("1:00.0", "1:30.0");
 }
 
+void cDemoScene::LogMusicStart() {
+  const audio::StartStamp stamp = audio::ChannelStartStamp(registry.music.stream);
+  if (stamp.counter == 0) return;  // not yet at the device
+  musicStart_.pending = false;
+  std::string line = "clock restarted and music played between counter ";
+  line += std::to_string(musicStart_.counterBefore);
+  line += " and ";
+  line += std::to_string(musicStart_.counterAfter);
+  line += " (";
+  line += std::to_string(platform::AudioCounterFrequency());
+  line += " a second) with ";
+  line += std::to_string(musicStart_.framesHanded);
+  line += " device frames handed; its first sample went out as device frame ";
+  line += std::to_string(stamp.deviceFrame);
+  cDebugSystem::Instance().Log("cDemoScene", line);
+}
+
 void cDemoScene::Update() {
   registry.music.FetchSpectrum();
+  if (musicStart_.pending) LogMusicStart();
   RunUpdate(startScene);
   RunUpdate(slideScene);
 }

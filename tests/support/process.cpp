@@ -183,6 +183,20 @@ bool WaitForFileText(const std::string& path, const std::string& text, int timeo
   }
 }
 
+bool FeedPipe(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);  // fails while nobody reads
+  if (fd < 0) return false;
+  ::fcntl(fd, F_SETFL, 0);
+  size_t at = 0;
+  while (at < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
+    if (n <= 0) break;
+    at += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  return at == bytes.size();
+}
+
 int Shell(const std::string& commandLine, std::string* output) {
   FILE* pipe = popen((commandLine + " 2>/dev/null").c_str(), "r");
   if (!pipe) return -1;

@@ -20,6 +20,7 @@
 // after the test. Everything here is for the main test thread.
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -108,6 +109,10 @@ ProgramResult RunProgram(const RunOptions& options, int timeoutMs);
 std::string ReadText(const std::string& path);
 // Polls until the file contains `text`; false at the deadline.
 bool WaitForFileText(const std::string& path, const std::string& text, int timeoutMs);
+
+// Writes `bytes` whole into the named pipe at `path` when a reader has it open
+// (a program held at that file); false at once when nobody reads it yet.
+bool FeedPipe(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Processes whose working directory is `dir` (a program started there and
 // whatever it started); this test process is never among them.

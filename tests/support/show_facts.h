@@ -37,4 +37,20 @@ inline int ScheduledSlide(int t, int current) {
 // The show ends with the first frame at or after this much show time.
 inline constexpr int kShowLengthMs = 47000;
 
+// The background: six frames, the next one once the frames' steps since the
+// last change add up to more than 100 ms, the excess dropped. At 30 frames a
+// second the steps are 33, 33 and 34 ms, so three make exactly 100 (not more):
+// the background moves on at every fourth frame, frame j showing (j / 4) % 6.
+inline int BackgroundAt30Fps(int frame) { return frame / 4 % 6; }
+
+// Where the slide scene's picture lies on the window, as fractions of its width
+// and height: a quad of half-height 1.56 at distance 3.8 under the scene's 45
+// degree, 4:3 projection covers 1.56 / (3.8 tan 22.5) = 0.99110 of the view
+// (its half-width 2.08 likewise of the 4:3 width); the background is drawn so
+// into the target and the target so onto the window, stretched to its shape:
+// 0.99110^2 = 0.98228 of each side, centred. The background's picture lies in
+// it upright and the right way round.
+inline constexpr double kBackgroundCover = 0.98228;
+inline constexpr double kBackgroundFrom = (1 - kBackgroundCover) / 2;
+
 }  // namespace vantor_test

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <cstdlib>
 #include <regex>
 #include <thread>
@@ -243,6 +244,33 @@ bool CloseWindow(const std::string& windowId) {
   return !g_xError;
 }
 
+// What a window manager does to iconify a window (ICCCM 4.1.4): it unmaps it and
+// marks it Iconic; restoring maps it again. No manager runs on a private Xvfb,
+// and a client's own request to be iconified would go to one.
+bool MinimiseWindow(const std::string& windowId) {
+  Connection x;
+  const Window window = ParseId(windowId);
+  if (!x || !window) return false;
+  const Atom state = XInternAtom(x.get(), "WM_STATE", False);
+  const long iconic[2] = {IconicState, 0};
+  XChangeProperty(x.get(), window, state, state, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(iconic), 2);
+  XUnmapWindow(x.get(), window);
+  XSync(x.get(), False);
+  return !g_xError;
+}
+
+bool RestoreWindow(const std::string& windowId) {
+  Connection x;
+  const Window window = ParseId(windowId);
+  if (!x || !window) return false;
+  const Atom state = XInternAtom(x.get(), "WM_STATE", False);
+  const long normal[2] = {NormalState, 0};
+  XChangeProperty(x.get(), window, state, state, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(normal), 2);
+  XMapWindow(x.get(), window);
+  XSync(x.get(), False);
+  return !g_xError;
+}
+
 VantorGL::TextureImage GrabScreen() {
   Connection x;
   if (!x) return {};
@@ -268,6 +296,24 @@ std::string KeepScreenshot(const VantorGL::TextureImage& picture, const std::str
     }
   if (picture.width > 0 && picture.channels >= 3) WriteBytes(path, EncodePng(rgba, {.colorType = 2}));
   return path;
+}
+
+bool HoldKeyUntil(const std::string& windowId, const std::string& key, const std::function<bool()>& reacted,
+                  int timeoutMs) {
+  {
+    // A key held longer than the server's repeat delay would be pressed again.
+    Connection x;
+    if (!x) return false;
+    XAutoRepeatOff(x.get());
+  }
+  if (ParseId(windowId) == 0 || Shell("xdotool windowfocus --sync " + windowId + " keydown " + Quote(key)) != 0)
+    return false;
+  bool done = false;
+  for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+       !(done = reacted()) && std::chrono::steady_clock::now() < deadline;)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  Shell("xdotool keyup " + Quote(key));
+  return done;
 }
 
 bool SendKey(const std::string& keys) { return Shell("xdotool key " + Quote(keys)) == 0; }

@@ -11,6 +11,7 @@
 // one on screen. There is no window manager on a private Xvfb, so top-level
 // windows are the programs' own. Window ids are decimal text, as xdotool takes
 // them. Main test thread only.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,12 @@ WindowPlace PlaceOf(const std::string& windowId);
 // its windowkill ends the whole client). False if the window does not exist.
 bool CloseWindow(const std::string& windowId);
 
+// Minimises the window as a window manager would (unmapped, WM_STATE Iconic),
+// and restores it (mapped again). The window keeps its id meanwhile, but is not
+// viewable, so FindWindows does not list it while minimised.
+bool MinimiseWindow(const std::string& windowId);
+bool RestoreWindow(const std::string& windowId);
+
 // What the screen shows now, or the part a window covers: RGB, top row first.
 // Empty (width 0) when there is no display or no such window.
 VantorGL::TextureImage GrabScreen();
@@ -58,6 +65,13 @@ std::string KeepScreenshot(const VantorGL::TextureImage& picture, const std::str
 // Presses and releases `keys` (xdotool names: "Escape", "F1", "a") on the focused
 // window.
 bool SendKey(const std::string& keys);
+// Gives the window the input focus, holds `key` down until `reacted` says the
+// program acted on it (or timeoutMs passed), then lets it go; whether it reacted.
+// A program that looks at its keys once a frame misses a key pressed and let go
+// between two of its frames (as SendKey's are): a person's press spans frames.
+// The server's key repeat is turned off first.
+bool HoldKeyUntil(const std::string& windowId, const std::string& key, const std::function<bool()>& reacted,
+                  int timeoutMs);
 // Gives the window the input focus (nobody else does without a window manager),
 // then presses `keys` there; `delayMs` between keys.
 bool FocusAndSendKeys(const std::string& windowId, const std::string& keys, int delayMs = 12);
