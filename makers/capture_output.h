@@ -41,6 +41,11 @@ bool MakeDirectories(const std::string& dir, std::string* error);
 // new is made afterwards: for a process about to end. Async-signal-safe.
 void RemovePendingFiles();
 
+// Removes from `dir` the temporary files (".<name>.part-<pid>") of captures that
+// no longer run: one killed outright (SIGKILL, a crash) could not. Those of a
+// running process, or whose process cannot be told, are left. Returns how many.
+int RemoveAbandonedFiles(const std::string& dir);
+
 // A file being written under "<dir>/.<name>.part-<pid>" until Commit renames
 // it to its final path. Destroyed uncommitted, the temporary file is removed.
 class PendingFile {
