@@ -203,7 +203,7 @@ void RemovePendingFiles() {
     if (taken[i] && g_slots[i].encoder <= 0) unlink(g_slots[i].path);
 }
 
-int RemoveAbandonedFiles(const std::string& dir) {
+int RemoveAbandonedFiles(const std::string& dir, const std::function<bool(const std::string&)>& ours) {
   DIR* d = opendir(dir.c_str());
   if (!d) return 0;
   int removed = 0;
@@ -211,7 +211,7 @@ int RemoveAbandonedFiles(const std::string& dir) {
   while (const dirent* e = readdir(d)) {
     const std::string name = e->d_name;
     const size_t at = name.rfind(kPart);
-    if (name[0] != '.' || at == std::string::npos || at < 2) continue;
+    if (name[0] != '.' || at == std::string::npos || at < 2 || !ours(name.substr(1, at - 1))) continue;
     const std::string digits = name.substr(at + kPart.size());
     if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
     const pid_t pid = static_cast<pid_t>(std::stol(digits));

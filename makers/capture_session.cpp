@@ -87,6 +87,10 @@ std::string DirectoryOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 // The finished picture from the back buffer, as GL gives it. Leaves the GL
 // state as it found it.
@@ -154,10 +158,14 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
       return kExitCannotCreate;
     }
   }
-  // What a capture killed outright left in these directories goes now.
-  for (const std::string& where : {options.framesDir, options.outFile.empty() ? "" : DirectoryOf(options.outFile),
-                                   options.sheetFile.empty() ? "" : DirectoryOf(options.sheetFile)})
-    if (!where.empty()) RemoveAbandonedFiles(where);
+  // What a capture killed outright left of these outputs goes now.
+  if (!options.framesDir.empty())
+    RemoveAbandonedFiles(options.framesDir, [](const std::string& name) {
+      return name.rfind("frame_", 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0;
+    });
+  for (const std::string& file : {options.outFile, options.sheetFile})
+    if (!file.empty())
+      RemoveAbandonedFiles(DirectoryOf(file), [&file](const std::string& name) { return name == BaseName(file); });
   std::string music;
   if (!options.outFile.empty()) {
     const std::string musicFile = show.MusicFile();

@@ -431,11 +431,12 @@ TEST(CaptureFilesDeathTest, WhatAKilledCaptureLeftIsRemovedByTheNextOne) {
   ASSERT_EQ(Listing(dir.path()).size(), 1u);
   PendingFile running(dir.File("show.mp4"));
   std::ofstream(running.path()) << "a video being made";
-  std::ofstream(dir.File(".sheet.png.part-1")) << "of a process that may run";  // init's: alive
+  std::ofstream(dir.File(".show.mp4.part-1")) << "of a process that may run";  // init's: alive
   std::ofstream(dir.File("notes.part-12")) << "not a temporary file's name";
-
-  EXPECT_EQ(RemoveAbandonedFiles(dir.path()), 1);
-  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{".sheet.png.part-1",
+  EXPECT_EQ(RemoveAbandonedFiles(dir.path(), [](const std::string& name) { return name == "sheet.png"; }), 0)
+      << "another output's";
+  EXPECT_EQ(RemoveAbandonedFiles(dir.path(), [](const std::string& name) { return name == "show.mp4"; }), 1);
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{".show.mp4.part-1",
                                                            ".show.mp4.part-" + std::to_string(getpid()),
                                                            "notes.part-12"}));
 }
