@@ -173,7 +173,7 @@ video or sheet is left under its name.
 
 Exit status: 0 done; 64 bad command line; 69 ffmpeg missing (Debian package
 "ffmpeg"); 70 the capture or ffmpeg failed; 73 an output cannot be written;
-130/143 interrupted by SIGINT/SIGTERM.
+129/130/131/143 interrupted by SIGHUP/SIGINT/SIGQUIT/SIGTERM.
 )";
 }
 

@@ -1,8 +1,10 @@
 #include "makers/capture_output.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <png.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -201,6 +203,26 @@ void RemovePendingFiles() {
     if (taken[i] && g_slots[i].encoder <= 0) unlink(g_slots[i].path);
 }
 
+int RemoveAbandonedFiles(const std::string& dir, const std::function<bool(const std::string&)>& ours) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return 0;
+  int removed = 0;
+  static const std::string kPart = ".part-";
+  while (const dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    const size_t at = name.rfind(kPart);
+    if (name[0] != '.' || at == std::string::npos || at < 2 || !ours(name.substr(1, at - 1))) continue;
+    const std::string digits = name.substr(at + kPart.size());
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    // Only a process that is certainly gone: not ours, not a running capture's.
+    if (pid <= 0 || pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH) continue;
+    if (unlink((dir + "/" + name).c_str()) == 0) ++removed;
+  }
+  closedir(d);
+  return removed;
+}
+
 bool EncodePng(const Picture& picture, int level, std::vector<uint8_t>* out) {
   out->clear();
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -358,6 +380,7 @@ bool VideoEncoder::Start(const Settings& s, std::string* error) {
   std::vector<char*> argv;
   for (std::string& a : c) argv.push_back(a.data());
   argv.push_back(nullptr);
+  const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ < 0) {
     *error = SystemError("cannot start ffmpeg");
@@ -368,6 +391,10 @@ bool VideoEncoder::Start(const Settings& s, std::string* error) {
   if (pid_ == 0) {
     // A group of its own: Ctrl-C on the terminal is ours to handle, not ffmpeg's.
     setpgid(0, 0);
+    // Its life is ours: were this process killed outright, ffmpeg would see its
+    // input end and finish a video nobody wanted. The signal comes when the
+    // thread that forked ends, so encoders are started from the main thread.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
     signal(SIGPIPE, SIG_DFL);
     dup2(fds[0], 0);
     execv(argv[0], argv.data());

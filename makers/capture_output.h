@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ bool MakeDirectories(const std::string& dir, std::string* error);
 // another thread is making then is waited for (a moment at most), and nothing
 // new is made afterwards: for a process about to end. Async-signal-safe.
 void RemovePendingFiles();
+
+// Removes from `dir` the temporary files (".<name>.part-<pid>") of captures that
+// no longer run: one killed outright (SIGKILL, a crash) could not. Only those
+// whose final name `ours` accepts; those of a running process, or whose process
+// cannot be told, are left. Returns how many.
+int RemoveAbandonedFiles(const std::string& dir, const std::function<bool(const std::string&)>& ours);
 
 // A file being written under "<dir>/.<name>.part-<pid>" until Commit renames
 // it to its final path. Destroyed uncommitted, the temporary file is removed.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -27,11 +28,26 @@ namespace VantorGL::capture {
 namespace {
 
 std::string g_program = "capture";  // the show's capture program, for messages
+
+// The signals that stop a capture: Ctrl-C, a kill, the terminal closed or the
+// ssh session dropped, Ctrl-\. Each ends it with status 128 + the signal.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+const char* SignalName(int signal) {
+  switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    case SIGQUIT: return "SIGQUIT";
+    default: return "a signal";
+  }
+}
+
 // What a second signal writes, made before any signal can come: a handler may
 // only write what is ready.
-std::string g_againSigint, g_againSigterm;
+std::string g_again[std::size(kStopSignals)];
 
-// The first SIGINT or SIGTERM; the capture stops after the frame it is making.
+// The first stop signal; the capture stops after the frame it is making.
 std::atomic<int> g_stopSignal{0};
 
 void OnStopSignal(int signal) {
@@ -39,8 +55,10 @@ void OnStopSignal(int signal) {
   if (g_stopSignal.compare_exchange_strong(none, signal)) return;
   // A second one: end at once, but leave no temporary file behind.
   RemovePendingFiles();
-  const std::string& text = signal == SIGINT ? g_againSigint : g_againSigterm;
-  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text.data(), text.size());
+  for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+    if (kStopSignals[i] != signal) continue;
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, g_again[i].data(), g_again[i].size());
+  }
   _exit(128 + signal);
 }
 
@@ -48,11 +66,9 @@ void InstallSignalHandlers() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  sigaddset(&action.sa_mask, SIGINT);
-  sigaddset(&action.sa_mask, SIGTERM);
+  for (int signal : kStopSignals) sigaddset(&action.sa_mask, signal);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
   // A dead encoder shows as a failed write, not as the end of this process.
   signal(SIGPIPE, SIG_IGN);
 }
@@ -70,6 +86,10 @@ std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The finished picture from the back buffer, as GL gives it. Leaves the GL
@@ -104,8 +124,8 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSystem& windowSystem) {
   g_program = show.Name() + "-capture";
-  g_againSigint = g_program + ": interrupted again by SIGINT: stopped at once\n";
-  g_againSigterm = g_program + ": interrupted again by SIGTERM: stopped at once\n";
+  for (size_t i = 0; i < std::size(kStopSignals); ++i)
+    g_again[i] = g_program + ": interrupted again by " + SignalName(kStopSignals[i]) + ": stopped at once\n";
   const FramePlan plan = PlanFrames(options);
   const std::string from = FormatMusicTime(plan.MusicTimeMs(plan.firstFrame));
   const std::string to = FormatMusicTime(options.toMs.value_or(WindowOf(options).endMs));
@@ -138,6 +158,14 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
       return kExitCannotCreate;
     }
   }
+  // What a capture killed outright left of these outputs goes now.
+  if (!options.framesDir.empty())
+    RemoveAbandonedFiles(options.framesDir, [](const std::string& name) {
+      return name.rfind("frame_", 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0;
+    });
+  for (const std::string& file : {options.outFile, options.sheetFile})
+    if (!file.empty())
+      RemoveAbandonedFiles(DirectoryOf(file), [&file](const std::string& name) { return name == BaseName(file); });
   std::string music;
   if (!options.outFile.empty()) {
     const std::string musicFile = show.MusicFile();
@@ -151,7 +179,7 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
 
   // Sound plays on no device and feeds nothing back: the dummy driver, always.
   setenv("SDL_AUDIODRIVER", "dummy", 1);
-  // Ctrl-C and SIGTERM are this program's to handle (SDL would turn them into a
+  // The stop signals are this program's to handle (SDL would turn them into a
   // quit event that the hidden window never sees).
   setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
   InstallSignalHandlers();
@@ -278,7 +306,7 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
   }
   if (stopSignal != 0) {
     video.Abort();
-    Say(std::string("interrupted by ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " after " +
+    Say(std::string("interrupted by ") + SignalName(stopSignal) + " after " +
         std::to_string(kept) + " of " + std::to_string(plan.count()) + " frames" +
         (options.outFile.empty() ? "" : "; no video written") +
         (options.sheetFile.empty() ? "" : "; no contact sheet written"));

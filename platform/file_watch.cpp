@@ -48,7 +48,8 @@ bool FileWatch::Watch(const std::string& path, Directory& directory) {
     return false;
   }
   directory.watch = watch;
-  watched_[watch] = path;
+  std::vector<std::string>& spellings = watched_[watch];
+  if (std::find(spellings.begin(), spellings.end(), path) == spellings.end()) spellings.push_back(path);
   return true;
 }
 
@@ -80,19 +81,21 @@ std::vector<FileWatch::Change> FileWatch::Poll() {
       }
       const auto watched = watched_.find(e->wd);
       if (watched == watched_.end()) continue;  // a watch already given up
-      Directory& directory = directories_[watched->second];
       if (e->mask & (kDirectoryEvents | IN_IGNORED)) {
         // A watch on a directory moved away would follow it elsewhere: drop it.
         if (!(e->mask & IN_IGNORED)) inotify_rm_watch(fd_, e->wd);
-        directory.watch = -1;
+        for (const std::string& spelling : watched->second) directories_[spelling].watch = -1;
         watched_.erase(watched);
         continue;
       }
       if (e->len == 0 || !(e->mask & kFileEvents)) continue;
-      const auto file = directory.files.find(e->name);
-      if (file == directory.files.end()) continue;
       const bool complete = (e->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0;
-      for (const std::string& p : file->second) changes.push_back({p, complete});
+      for (const std::string& spelling : watched->second) {
+        const Directory& directory = directories_[spelling];
+        const auto file = directory.files.find(e->name);
+        if (file == directory.files.end()) continue;
+        for (const std::string& p : file->second) changes.push_back({p, complete});
+      }
     }
   }
   // Directories not watched now: each one found again may hold new versions

@@ -54,8 +54,10 @@ class FileWatch {
 
   int fd_ = -1;
   std::string error_;
-  std::map<std::string, Directory> directories_;  // directory -> its watch and files
-  std::map<int, std::string> watched_;            // watch -> directory
+  std::map<std::string, Directory> directories_;  // directory as spelled -> its watch and files
+  // Watch -> every spelling of its directory. inotify keeps one watch a
+  // directory: "d", "d/." and a link to d are given the same one.
+  std::map<int, std::vector<std::string>> watched_;
 };
 
 }  // namespace VantorGL::platform

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -143,24 +144,68 @@ bool DecodePicture(const uint8_t* data, size_t size, const char* type, DecodedPi
   return ok;
 }
 
+namespace {
+
+// The encoder's output, in a buffer that is ours alone. (jpeg_mem_dest frees
+// the buffer it handed out when it grows one and names the new one only at the
+// end: after an error half way, the caller would hold a pointer already freed
+// and the library's last buffer would be lost.)
+struct JpegOutput {
+  jpeg_destination_mgr manager;
+  std::vector<uint8_t> bytes;
+};
+// The codec's client_data names it.
+JpegOutput& OutputOf(j_compress_ptr codec) { return *static_cast<JpegOutput*>(codec->client_data); }
+
+// `bytes` grown to `size`, or libjpeg's out-of-memory error, raised outside the
+// handler: the jump must not leave an exception half handled.
+void GrowOutput(j_compress_ptr codec, size_t size) {
+  JpegOutput& out = OutputOf(codec);
+  const size_t used = out.bytes.size();
+  bool grown = true;
+  try {
+    out.bytes.resize(size);
+  } catch (const std::bad_alloc&) {
+    grown = false;
+  }
+  if (!grown) ERREXIT1(codec, JERR_OUT_OF_MEMORY, 10);
+  out.manager.next_output_byte = out.bytes.data() + used;
+  out.manager.free_in_buffer = size - used;
+}
+void StartOutput(j_compress_ptr codec) { GrowOutput(codec, 4096); }
+// Called with the buffer full.
+boolean MoreOutput(j_compress_ptr codec) {
+  GrowOutput(codec, 2 * OutputOf(codec).bytes.size());
+  return TRUE;
+}
+void EndOutput(j_compress_ptr codec) {
+  JpegOutput& out = OutputOf(codec);
+  out.bytes.resize(out.bytes.size() - out.manager.free_in_buffer);
+}
+
+}  // namespace
+
 std::vector<uint8_t> EncodeJpeg(const uint8_t* pixels, int width, int height, int channels,
                                 int quality) {
-  std::vector<uint8_t> result;
-  if (!pixels || width <= 0 || height <= 0 || (channels != 3 && channels != 4)) return result;
+  if (!pixels || width <= 0 || height <= 0 || (channels != 3 && channels != 4)) return {};
   std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+  // On the heap: what changes between setjmp and the jump lives behind a
+  // pointer that does not.
+  const auto output = std::make_unique<JpegOutput>();
+  output->manager.init_destination = StartOutput;
+  output->manager.empty_output_buffer = MoreOutput;
+  output->manager.term_destination = EndOutput;
   jpeg_compress_struct codec;
   JpegErrors errors;
   codec.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = JpegFail;
-  unsigned char* memory = nullptr;
-  unsigned long length = 0;
   if (setjmp(errors.jump)) {
     jpeg_destroy_compress(&codec);
-    std::free(memory);
-    return result;
+    return {};
   }
   jpeg_create_compress(&codec);
-  jpeg_mem_dest(&codec, &memory, &length);
+  codec.client_data = output.get();
+  codec.dest = &output->manager;
   codec.image_width = static_cast<JDIMENSION>(width);
   codec.image_height = static_cast<JDIMENSION>(height);
   codec.input_components = 3;
@@ -175,10 +220,8 @@ std::vector<uint8_t> EncodeJpeg(const uint8_t* pixels, int width, int height, in
     jpeg_write_scanlines(&codec, &rows, 1);
   }
   jpeg_finish_compress(&codec);
-  result.assign(memory, memory + length);
   jpeg_destroy_compress(&codec);
-  std::free(memory);
-  return result;
+  return std::move(output->bytes);
 }
 
 }  // namespace VantorGL::platform

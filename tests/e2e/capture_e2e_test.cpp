@@ -401,7 +401,8 @@ TEST_F(CaptureEndToEnd, MissingFfmpegIsReportedWithItsPackage) {
   EXPECT_TRUE(ListDir(dir.File("out")).empty()) << Joined(ListDir(dir.File("out")));
 }
 
-// Once, or twice: a second signal ends it at once, still leaving no file.
+// Ctrl-C, a kill, the terminal closed, Ctrl-\; once, or twice: a second signal
+// ends it at once, still leaving no file.
 class InterruptedCapture : public CaptureEndToEnd, public ::testing::WithParamInterface<std::vector<int>> {};
 
 // True once no thread of `pid` has `signal` pending: it has been taken.
@@ -412,16 +413,30 @@ bool SignalTaken(pid_t pid, int signal) {
   return (std::stoull(status.substr(at + 7), nullptr, 16) & (1ull << (signal - 1))) == 0;
 }
 
-TEST_P(InterruptedCapture, LeavesNoFileUnderTheFinalName) {
-  Program p;
+// A capture with a video and a sheet, some frames into the show (the plain
+// progress lines come every tenth), its encoder running beside it.
+void StartCaptureOfAVideo(Program& p, const WorkDir& dir) {
   ASSERT_TRUE(p.Start({.program = ProgramPath("tessaly-capture"),
                        .args = {"--fps", "20", "--size", "320x180", "--out", "out/show.mp4", "--sheet",
                                 "out/sheet.png"},
                        .workDir = dir.path()}));
-  // Some frames into the show (the plain progress lines come every tenth).
   for (int i = 0; i < kTimeoutMs / 100 && p.Stderr().find("capture: ") == std::string::npos; ++i)
     ASSERT_FALSE(p.Ended(100)) << p.Stderr();
-  EXPECT_GE(ProcessesWorkingIn(dir.path()).size(), 2u) << "the program and its encoder";
+  ASSERT_GE(ProcessesWorkingIn(dir.path()).size(), 2u) << "the program and its encoder";
+}
+
+// True once no process works in `dir` any more (within `timeoutMs`).
+bool AllEnded(const WorkDir& dir, int timeoutMs) {
+  for (int i = 0; i < timeoutMs / 10; ++i) {
+    if (ProcessesWorkingIn(dir.path()).empty()) return true;
+    usleep(10000);
+  }
+  return ProcessesWorkingIn(dir.path()).empty();
+}
+
+TEST_P(InterruptedCapture, LeavesNoFileUnderTheFinalName) {
+  Program p;
+  ASSERT_NO_FATAL_FAILURE(StartCaptureOfAVideo(p, dir));
   for (int signal : GetParam()) {
     p.Signal(signal);
     for (int i = 0; i < 10000 && !SignalTaken(p.pid(), signal); ++i) usleep(1000);
@@ -438,6 +453,28 @@ TEST_P(InterruptedCapture, LeavesNoFileUnderTheFinalName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedCapture,
-                         ::testing::Values(std::vector<int>{SIGTERM}, std::vector<int>{SIGINT, SIGINT}));
+                         ::testing::Values(std::vector<int>{SIGTERM}, std::vector<int>{SIGINT, SIGINT},
+                                           std::vector<int>{SIGHUP}, std::vector<int>{SIGQUIT, SIGQUIT}));
+
+// Killed outright, the capture cannot clean up, but its encoder dies with it:
+// no video is finished, not even under the hidden name (a finished MP4 holds its
+// index, the "moov" box; a cut one does not). The next capture into the folder
+// removes what is left.
+TEST_F(CaptureEndToEnd, AKilledCaptureLeavesNoFinishedVideo) {
+  Program p;
+  ASSERT_NO_FATAL_FAILURE(StartCaptureOfAVideo(p, dir));
+  p.Signal(SIGKILL);
+  const ProgramResult r = p.Wait(kTimeoutMs);
+  EXPECT_EQ(r.signal, SIGKILL);
+  EXPECT_TRUE(AllEnded(dir, kTimeoutMs)) << "the encoder outlived the capture";
+  const std::vector<std::string> left = ListDir(dir.File("out"));
+  for (const std::string& name : left) {
+    EXPECT_EQ(name.rfind(".show.mp4.part-", 0), 0u) << name;
+    EXPECT_EQ(ReadText(dir.File("out/" + name)).find("moov"), std::string::npos) << name << " is a finished video";
+  }
+
+  ExpectSuccess(Capture({"--fps", "5", "--size", "64x36", "--to", "0:00.4", "--out", "out/show.mp4"}));
+  EXPECT_EQ(Joined(ListDir(dir.File("out"))), "show.mp4 ");
+}
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -445,6 +446,30 @@ TEST(CaptureFilesDeathTest, AFixedStatusExitRemovesTemporaryFilesAndDestroysNoSt
       },
       ::testing::ExitedWithCode(251), "^the cause\n$");
   EXPECT_TRUE(Listing(dir.path()).empty()) << Listing(dir.path()).front();
+}
+
+// A capture killed outright leaves its temporary file; the next capture into
+// that directory removes it, and only it: not a running capture's.
+TEST(CaptureFilesDeathTest, WhatAKilledCaptureLeftIsRemovedByTheNextOne) {
+  const vantor_test::WorkDir dir = vantor_test::WorkDir::Empty();
+  EXPECT_EXIT(
+      {
+        PendingFile video(dir.File("show.mp4"));
+        std::ofstream(video.path()) << "half a video";
+        raise(SIGKILL);
+      },
+      ::testing::KilledBySignal(SIGKILL), "");
+  ASSERT_EQ(Listing(dir.path()).size(), 1u);
+  PendingFile running(dir.File("show.mp4"));
+  std::ofstream(running.path()) << "a video being made";
+  std::ofstream(dir.File(".show.mp4.part-1")) << "of a process that may run";  // init's: alive
+  std::ofstream(dir.File("notes.part-12")) << "not a temporary file's name";
+  EXPECT_EQ(RemoveAbandonedFiles(dir.path(), [](const std::string& name) { return name == "sheet.png"; }), 0)
+      << "another output's";
+  EXPECT_EQ(RemoveAbandonedFiles(dir.path(), [](const std::string& name) { return name == "show.mp4"; }), 1);
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{".show.mp4.part-1",
+                                                           ".show.mp4.part-" + std::to_string(getpid()),
+                                                           "notes.part-12"}));
 }
 
 // A picture too large for the memory left fails the writer with the reason and

@@ -63,7 +63,9 @@ bool CompleteChangeOf(const std::vector<VantorGL::platform::FileWatch::Change>& 
 
 // Written in place, renamed over, removed and made again: each ends in a
 // complete change of the followed file under the name it was followed by;
-// other files in the same directory are nobody's business. A directory
+// other files in the same directory are nobody's business. Other spellings of
+// one directory ("slides/./", a symbolic link) share its one watch: each name
+// is followed under its own spelling. A directory
 // removed and made again (a checkout), or missing when its file was added, is
 // followed from when it is there, its file reported as changed.
 TEST(PreviewFileWatch, SeesEachWayAFileIsSaved) {
@@ -76,15 +78,24 @@ TEST(PreviewFileWatch, SeesEachWayAFileIsSaved) {
   VantorGL::platform::FileWatch watch;
   ASSERT_TRUE(watch.ok()) << watch.error();
   ASSERT_TRUE(watch.Add(followed));
+  const std::string second = dir.File("slides/./second.png"), linked = dir.File("link/slide.png");
+  ASSERT_EQ(symlink("slides", dir.File("link").c_str()), 0);
+  ASSERT_TRUE(watch.Add(second));
+  ASSERT_TRUE(watch.Add(linked));
   ASSERT_FALSE(watch.Add(later));
   EXPECT_EQ(watch.error(), "cannot watch " + dir.File("later") + ": No such file or directory");
   EXPECT_TRUE(watch.Poll().empty());
 
   std::ofstream(other) << "unrelated";
   std::ofstream(followed) << "in place";
-  auto changes = PollFor(watch, 1);
+  auto changes = PollFor(watch, 2);
   EXPECT_TRUE(CompleteChangeOf(changes, followed));
-  for (const auto& c : changes) EXPECT_EQ(c.path, followed);
+  EXPECT_TRUE(CompleteChangeOf(changes, linked));
+  for (const auto& c : changes) EXPECT_TRUE(c.path == followed || c.path == linked) << c.path;
+  std::ofstream(dir.File("slides/second.png")) << "its neighbour";
+  changes = PollFor(watch, 1);
+  EXPECT_TRUE(CompleteChangeOf(changes, second));
+  for (const auto& c : changes) EXPECT_EQ(c.path, second);
 
   std::ofstream(dir.File("slides/slide.png.tmp")) << "renamed over";
   ASSERT_EQ(std::rename(dir.File("slides/slide.png.tmp").c_str(), followed.c_str()), 0);
@@ -101,7 +112,9 @@ TEST(PreviewFileWatch, SeesEachWayAFileIsSaved) {
   std::ofstream(followed) << "checked out";
   EXPECT_TRUE(ChangeOf(PollFor(watch, 1), followed, false)) << "the directory made again";
   std::ofstream(followed) << "saved in the directory made again";
-  EXPECT_TRUE(CompleteChangeOf(PollFor(watch, 1), followed));
+  std::ofstream(second) << "and its neighbour";
+  changes = PollFor(watch, 3);
+  for (const std::string& p : {followed, linked, second}) EXPECT_TRUE(CompleteChangeOf(changes, p)) << p;
 
   ASSERT_EQ(mkdir(dir.File("later").c_str(), 0777), 0);
   std::ofstream(later) << "first";

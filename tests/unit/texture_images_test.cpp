@@ -1,7 +1,12 @@
 // The CPU side of texture loading: PNG variants, picture headers, size rules, the
 // stretch and the picture path's rows and alpha.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdio>
+
+#include "platform/image_decode.h"
 #include "resources/texture_images.h"
 #include "tests/support/image_files.h"
 
@@ -171,6 +176,34 @@ TEST(PictureDecoding, JpegBmpAndPngDecodeOthersAreRefused) {
   const std::vector<uint8_t> text = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0};
   EXPECT_FALSE(DecodePictureFile(text.data(), text.size()));
   EXPECT_FALSE(DecodePictureFile(nullptr, 0));
+}
+
+// Memory running out while the encoder's output grows gives no picture, and
+// nothing freed twice on the way out.
+TEST(JpegEncodingDeathTest, MemoryRunningOutHalfWayGivesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's allocator reports a failed allocation instead of failing it";
+#endif
+  // Noise: about as large encoded as raw, so the output grows many times.
+  constexpr int kSide = 2048;
+  std::vector<uint8_t> noise(size_t{kSide} * kSide * 3);
+  uint32_t state = 12345;
+  for (uint8_t& b : noise) b = static_cast<uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+  ASSERT_GT(platform::EncodeJpeg(noise.data(), kSide, kSide, 3, 100).size(), size_t{2} << 20);
+  EXPECT_EXIT(
+      {
+        // 2 MiB more address space than the process holds now.
+        long pages = 0;
+        std::FILE* statm = std::fopen("/proc/self/statm", "r");
+        if (!statm || std::fscanf(statm, "%ld", &pages) != 1) std::_Exit(3);
+        std::fclose(statm);
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (2u << 20);
+        if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(4);
+        std::_Exit(platform::EncodeJpeg(noise.data(), kSide, kSide, 3, 100).empty() ? 0 : 5);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 // A file still being written is a whole file cut short: libjpeg only warns at
