@@ -88,6 +88,10 @@ int main(int argc, char** argv) { return VantorGL::Run${first}${rest}Program(arg
     list(APPEND copy_args ${dir})
   endforeach()
   string(REPLACE ";" "|" copy_list "${copy_args}")
+  # Where the stage's data comes from, one folder a line: the preview's export
+  # of sync tracks writes there too, so that a rebuild copies them back as edited.
+  string(REPLACE ";" "\n" sources "${copy_args}")
+  file(CONFIGURE OUTPUT ${SHOW_STAGE}/vantorgl-sources.txt CONTENT "${sources}\n")
   add_custom_target(${name}-stage ALL
     COMMAND ${CMAKE_COMMAND} -DFROM=${copy_list} -DTO=${SHOW_STAGE}
             -DGEOMETRY_STAGE=${VANTORGL_GEOMETRY_STAGE}

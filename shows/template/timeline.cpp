@@ -14,6 +14,7 @@ void cTimeline::Add(const std::string& name, const std::string& description, con
                     std::unique_ptr<cShowScene> scene) {
   scene->SetTimeWindow(from, to);
   scene->assets = &assets;
+  scene->musicStartMs = scene->windowStartMs;
   slots.push_back({name, description, std::move(scene)});
 }
 
