@@ -142,7 +142,7 @@ bool SyncConnection::Read(Clock::time_point now, std::vector<Message>& messages,
     bool closed = false;
     if (n > 0) {
       reader_.Feed(buffer, static_cast<size_t>(n));
-    } else if (n == 0) {
+    } else if (n == 0 || errno == ECONNRESET) {  // a reset is the editor gone too
       closed = true;
     } else if (errno == EINTR) {
       continue;
