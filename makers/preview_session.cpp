@@ -98,6 +98,7 @@ class Session {
   std::unique_ptr<sync::SyncConnection> editor_;
   std::optional<uint32_t> rowTold_;  // the row the editor's cursor stands on, as far as the preview knows
   bool editorPlaced_ = false;        // this frame's row came from the editor
+  int linksSeen_ = 0;
 };
 
 void Session::OnShowStart() {
@@ -162,6 +163,7 @@ void Session::FollowEditor() {
 void Session::TellEditorTheRow() {
   const double row = show_.Sync()->tempo.RowAt(grid_.originMs + cTimer::Instance().sinceStartMs);
   const uint32_t shown = row > 0 ? static_cast<uint32_t>(row) : 0;
+  if (editor_->links() != linksSeen_) rowTold_.reset(), linksSeen_ = editor_->links();  // a new editor
   if (std::exchange(editorPlaced_, false)) rowTold_ = shown;  // the editor's own row, landed on the grid
   if (rowTold_ == shown || !editor_->connected()) return;
   editor_->SendRow(shown);

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -56,20 +57,25 @@ void SyncConnection::Drop(Clock::time_point now, const std::string& why) {
 }
 
 void SyncConnection::StartConnecting(Clock::time_point now) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;  // the editor listens on IPv4
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const int resolved = getaddrinfo(address_.host.c_str(), std::to_string(address_.port).c_str(), &hints, &found);
-  if (resolved != 0 || !found) {
-    Drop(now, "no sync editor at " + ToString(address_) + " (" + gai_strerror(resolved) + ")");
-    return;
+  if (!resolved_) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;  // the editor listens on IPv4
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int result = getaddrinfo(address_.host.c_str(), std::to_string(address_.port).c_str(), &hints, &found);
+    if (result != 0 || !found) {
+      Drop(now, "no sync editor at " + ToString(address_) + " (" + gai_strerror(result) + ")");
+      return;
+    }
+    sockaddr_in address{};
+    std::memcpy(&address, found->ai_addr, std::min<size_t>(found->ai_addrlen, sizeof address));
+    freeaddrinfo(found);
+    resolved_ = address;
   }
-  fd_ = socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   int result = -1;
-  if (fd_ >= 0) result = connect(fd_, found->ai_addr, found->ai_addrlen);
+  if (fd_ >= 0) result = connect(fd_, reinterpret_cast<const sockaddr*>(&*resolved_), sizeof *resolved_);
   const int error = errno;
-  freeaddrinfo(found);
   if (fd_ < 0 || (result != 0 && error != EINPROGRESS)) {
     Drop(now, "no sync editor at " + ToString(address_) + " (" + std::strerror(error) + ")");
     return;
@@ -95,6 +101,7 @@ void SyncConnection::FinishConnecting(Clock::time_point now) {
     return;
   }
   state_ = State::kConnected;
+  ++links_;
   saidDown_ = false;
   reader_ = MessageReader();
   tracksAsked_ = 0;

@@ -1,7 +1,8 @@
 #pragma once
 // SyncConnection: the preview's TCP link to a sync editor (GNU Rocket), the
 // one place in the makers' programs that holds a socket. Poll it once a frame:
-// it never blocks. It connects (non-blocking, again about once a second while
+// it never blocks, but for the lookup of the editor's name, once, at the first
+// try (nothing for a numeric address or localhost). It connects (non-blocking, again about once a second while
 // no editor answers), greets the editor, asks for every track of the show in
 // the order the show asked for them (cSyncSystem::TrackAt, later tracks as
 // they come), applies the editor's set key and delete key to those tracks,
@@ -11,6 +12,8 @@
 //
 // Lines for a person (connected, lost, refused, a fault) come through `say`,
 // each once per change of state. Main thread only.
+#include <netinet/in.h>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -52,6 +55,8 @@ class SyncConnection {
   void SendRow(uint32_t row);
 
   bool connected() const { return state_ == State::kConnected; }
+  // How many times the link has been made: a new editor knows nothing yet.
+  int links() const { return links_; }
   // What the overlay shows of the link: "editor at HOST:PORT" or "no editor".
   std::string Status() const;
 
@@ -69,10 +74,12 @@ class SyncConnection {
   std::function<void(const std::string&)> say_;
   State state_ = State::kIdle;
   int fd_ = -1;
+  std::optional<sockaddr_in> resolved_;  // the editor's name is looked up once, at the first try
   Clock::time_point nextTry_{};
   Clock::time_point connectGivenUp_{};  // a connect still on its way then is dropped
   bool saidDown_ = false;  // "no editor" said since the link was last up
   size_t tracksAsked_ = 0;
+  int links_ = 0;
   MessageReader reader_;
   std::vector<uint8_t> out_;
 };

@@ -65,6 +65,10 @@ std::string ExportTracks(const cSyncSystem& sync, const std::vector<std::string>
             ": copy them to the show's sources yourself, or a rebuild may replace them)";
   else
     line += " and " + std::to_string(sources) + " to the show's sources in " + sourceFolder + "/";
+  // The files are still what the editor exports; the show must be told to read them.
+  if (const std::string project = sync.ProjectFile(); !project.empty())
+    line += "; but the show reads its tracks from " + project +
+            ": name the track files' base in its property file (FILE \"SyncTracks\") to play these";
   if (!ok) line += "; not all could be written: " + errors;
   return line;
 }

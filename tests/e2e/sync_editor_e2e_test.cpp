@@ -189,8 +189,9 @@ TEST_F(SyncEditorEndToEnd, PreviewFollowsTheEditorAndItsExportIsWhatTheCapturePl
 }
 
 TEST_F(SyncEditorEndToEnd, AnEditorThatGoesAwayOrSendsGarbageCostsOnlyTheLink) {
-  ASSERT_NO_FATAL_FAILURE(StartPreview({}));
+  ASSERT_NO_FATAL_FAILURE(StartPreview({"--paused"}));
   const uint16_t port = editor.port();
+  EXPECT_TRUE(editor.WaitForRow(0, kLineMs)) << "the editor was not told where the preview stands";
 
   // The editor closes: said once, however many tries are refused after it.
   editor.Stop();
@@ -198,7 +199,8 @@ TEST_F(SyncEditorEndToEnd, AnEditorThatGoesAwayOrSendsGarbageCostsOnlyTheLink) {
       << preview.Stderr();
   ASSERT_TRUE(editor.Listen(port)) << editor.error();
   ASSERT_TRUE(editor.Accept(kLineMs)) << editor.error() << preview.Stderr();
-  EXPECT_TRUE(editor.WaitForTracks(8, kLineMs)) << "the tracks were not asked for again";
+  EXPECT_TRUE(editor.WaitForTracks(4, kLineMs)) << "the tracks were not asked for again";
+  EXPECT_TRUE(editor.WaitForRow(0, kLineMs)) << "the editor that came back was not told where the preview stands";
   EXPECT_EQ(CountLines("playing on with the last values"), 1) << preview.Stderr();
   EXPECT_EQ(CountLines("connected to the sync editor at " + editor.Address() + "; asked for 4 tracks"), 2);
 
@@ -212,7 +214,7 @@ TEST_F(SyncEditorEndToEnd, AnEditorThatGoesAwayOrSendsGarbageCostsOnlyTheLink) {
   EXPECT_TRUE(editor.WaitForClose(kLineMs));
   ASSERT_TRUE(WaitForLine("set key for track 7, but 4 tracks were asked for", 1)) << preview.Stderr();
   ASSERT_TRUE(editor.Accept(kLineMs)) << editor.error() << preview.Stderr();
-  EXPECT_TRUE(editor.WaitForTracks(16, kLineMs));
+  EXPECT_TRUE(editor.WaitForTracks(4, kLineMs));
 
   EXPECT_TRUE(preview.Running());
   ASSERT_TRUE(FocusAndSendKeys(windowId, "Escape", 40));

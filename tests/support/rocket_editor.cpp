@@ -66,6 +66,8 @@ void StandInEditor::Stop() {
 
 bool StandInEditor::Accept(int timeoutMs) {
   Drop();
+  tracks_.clear();
+  rows_.clear();
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   pollfd p{listener_, POLLIN, 0};
   if (listener_ < 0 || poll(&p, 1, timeoutMs) <= 0) {

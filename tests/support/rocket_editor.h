@@ -27,23 +27,23 @@ class StandInEditor {
   void Stop();
 
   // Waits for a client, reads its 19-byte greeting and, when it is the
-  // client's, answers "hello, demo!". False at the deadline or on a wrong one
-  // (error() says which).
+  // client's, answers "hello, demo!"; the tracks and rows of the last client
+  // are forgotten. False at the deadline or on a wrong one (error() says which).
   bool Accept(int timeoutMs);
   // Whether a client is connected (a closed one is seen at the next read).
   bool HasClient() const { return client_ >= 0; }
   // Closes the client's connection.
   void Drop();
 
-  // Reads what the client sent until `count` get-track messages in all have
-  // come (names in the order asked), or the deadline.
+  // Reads what the client sent until `count` get-track messages have come
+  // on this connection (names in the order asked), or the deadline.
   bool WaitForTracks(size_t count, int timeoutMs);
   const std::vector<std::string>& tracks() const { return tracks_; }
   // Reads until a set row for `row` has come; false at the deadline.
   bool WaitForRow(uint32_t row, int timeoutMs);
   // Reads until the client closes; false at the deadline.
   bool WaitForClose(int timeoutMs);
-  // Every row the client has sent, in order.
+  // Every row the client has sent on this connection, in order.
   const std::vector<uint32_t>& rows() const { return rows_; }
   // Reads what has come, without waiting.
   void ReadPending() { Read(0); }
