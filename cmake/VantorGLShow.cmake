@@ -111,6 +111,10 @@ int main(int argc, char** argv) { return VantorGL::Run${first}${rest}Program(arg
     list(APPEND data_dirs ${dir})
   endforeach()
   string(REPLACE ";" "|" copy_list "${data_dirs}")
+  # Where the stage's data comes from, one folder a line: the preview's export
+  # of sync tracks writes there too, so that a rebuild copies them back as edited.
+  string(REPLACE ";" "\n" sources "${data_dirs}")
+  file(CONFIGURE OUTPUT ${SHOW_STAGE}/vantorgl-sources.txt CONTENT "${sources}\n")
   add_custom_target(${name}-stage ALL
     COMMAND ${CMAKE_COMMAND} -DFROM=${copy_list} -DTO=${SHOW_STAGE}
             -DPROPERTY_FILE=${property_file} -DPROPERTY_TO=data/${name}.qelProperty

@@ -63,6 +63,9 @@ Options:
   --fps N             the frame grid seeks land on, 1 to 240: the capture's --fps
                       (default 60)
   --paused            start held at --from; Space plays
+  --sync [HOST:PORT]  follow a sync editor (GNU Rocket; default localhost:1338):
+                      its keys, row, pause and export; the preview's seeks
+                      and play move its cursor
   --help              this text
 
 Keys:
@@ -92,9 +95,32 @@ Exit status: 0 done; 64 bad command line; 70 no window could be opened.
 )";
 }
 
-ParseResult ParseOptions(const std::vector<std::string>& args, const std::vector<ShowScene>& scenes) {
+// --sync takes its address only when one follows: it is taken out here.
+std::string TakeSync(std::vector<std::string>& args, Options& options) {
+  for (size_t i = 0; i < args.size();) {
+    const bool joined = args[i].rfind("--sync=", 0) == 0;
+    if (args[i] != "--sync" && !joined) {
+      ++i;
+      continue;
+    }
+    std::string text = joined ? args[i].substr(7) : std::string();
+    size_t taken = 1;
+    if (!joined && i + 1 < args.size() && args[i + 1].rfind("-", 0) != 0) text = args[i + 1], taken = 2;
+    sync::EditorAddress address;
+    if (!text.empty() || joined)
+      if (std::string error = sync::ReadEditorAddress(text, address); !error.empty()) return error;
+    options.sync = address;
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i + taken));
+  }
+  return "";
+}
+
+ParseResult ParseOptions(const std::vector<std::string>& givenArgs, const std::vector<ShowScene>& scenes) {
   ParseResult result;
   result.options.scenes = scenes;
+  std::vector<std::string> args = givenArgs;
+  result.error = TakeSync(args, result.options);
+  if (!result.error.empty()) return result;
   result.error = capture::ReadCommandLine(args, {"--help", "--paused"}, {"--fps", "--size", "--scene", "--from"},
                                           result.options, [&result](const std::string& name, const std::string&) {
                                             (name == "--help" ? result.help : result.options.paused) = true;

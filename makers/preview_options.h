@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "makers/capture_options.h"
+#include "makers/sync_connection.h"
 
 namespace VantorGL::preview {
 
@@ -18,6 +19,7 @@ namespace VantorGL::preview {
 // alike; no outputs and no --to.
 struct Options : capture::Options {
   bool paused = false;  // start held at --from
+  std::optional<sync::EditorAddress> sync;  // --sync: follow the sync editor there
 };
 
 struct ParseResult {

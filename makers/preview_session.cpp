@@ -3,23 +3,29 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "makers/preview_clock.h"
 #include "makers/preview_overlay.h"
 #include "makers/preview_reload.h"
 #include "makers/show_frames.h"
+#include "makers/sync_connection.h"
+#include "makers/sync_export.h"
 #include "platform/clock.h"
 #include "platform/live_window_system.h"
 #include "shaders/shader_system.h"
 #include "shell/debug_system.h"
 #include "shell/show_data.h"
 #include "shell/timer.h"
+#include "sync/sync_system.h"
 
 namespace VantorGL::preview {
 namespace {
@@ -64,6 +70,10 @@ class Session {
   void ShowBuildError(const std::string& effect, const std::string& error);
   std::string MusicTime(int64_t showUs) const { return FormatMusicTimeUs(grid_.originMs * 1000LL + showUs); }
   std::string OverlayLine() const;
+  // The sync editor (--sync): its messages before the frame, the row after it.
+  void StartSync();
+  void FollowEditor();
+  void TellEditorTheRow();
 
   Options options_;
   FrameGrid grid_;
@@ -88,6 +98,11 @@ class Session {
     int swaps = 0;
   };
   std::optional<SeekReport> seekReport_;
+
+  std::unique_ptr<sync::SyncConnection> editor_;
+  std::optional<uint32_t> rowTold_;  // the row the editor's cursor stands on, as far as the preview knows
+  bool editorPlaced_ = false;        // this frame's row came from the editor
+  int linksSeen_ = 0;
 };
 
 void Session::OnShowStart() {
@@ -112,6 +127,56 @@ void Session::OnShowStart() {
       std::to_string(options_.height) + " window; seeks land on its frames at " + std::to_string(grid_.fps) +
       " fps. Space pauses, Left/Right seek, Tab shows the clock, Escape quits");
   Seek(StartFrame(options_), !options_.paused);
+  if (options_.sync) StartSync();
+}
+
+void Session::StartSync() {
+  cSyncSystem* tracks = show_.Sync();
+  if (!tracks) {
+    Say("--sync: this show has no sync tracks; playing without the editor");
+    return;
+  }
+  editor_ = std::make_unique<sync::SyncConnection>(*options_.sync, *tracks, [](const std::string& line) { Say(line); });
+}
+
+void Session::FollowEditor() {
+  std::vector<sync::Message> messages;
+  bool keysChanged = false;
+  editor_->Poll(Clock::now(), messages, keysChanged);
+  if (keysChanged) show_.ForgetPicture();
+  for (const sync::Message& m : messages) {
+    switch (m.command) {
+      case sync::Command::kSetRow: {
+        const double musicMs = show_.Sync()->tempo.MsAtRow(m.row);
+        const auto showUs = static_cast<int64_t>(std::llround((musicMs - grid_.originMs) * 1000.0));
+        Seek(grid_.FrameAtOrAfter(showUs), clock_.playing());
+        rowTold_ = m.row;
+        editorPlaced_ = true;
+        break;
+      }
+      case sync::Command::kPause:
+        if (m.paused == clock_.playing()) TogglePause();
+        break;
+      case sync::Command::kSaveTracks: {
+        bool ok = false;
+        Say(sync::ExportTracks(*show_.Sync(), sync::RecordedSourceFolders(), ok));
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
+// The row the frame just made shows, when it is not the one the editor stands on.
+void Session::TellEditorTheRow() {
+  const double row = show_.Sync()->tempo.RowAt(grid_.originMs + cTimer::Instance().sinceStartMs);
+  const uint32_t shown = row > 0 ? static_cast<uint32_t>(row) : 0;
+  if (editor_->links() != linksSeen_) rowTold_.reset(), linksSeen_ = editor_->links();  // a new editor
+  if (std::exchange(editorPlaced_, false)) rowTold_ = shown;  // the editor's own row, landed on the grid
+  if (rowTold_ == shown || !editor_->connected()) return;
+  editor_->SendRow(shown);
+  rowTold_ = shown;
 }
 
 void Session::Seek(int64_t frame, bool play) {
@@ -249,6 +314,7 @@ void Session::BeforeFrame() {
     seekReport_.reset();
   }
   if (watching_) ReloadChanged();
+  if (editor_) FollowEditor();
   const int64_t endUs = (static_cast<int64_t>(capture::WindowOf(options_).endMs) - grid_.originMs) * 1000;
   if (clock_.playing() && clock_.Peek() >= endUs) {
     Seek(grid_.endFrame - 1, false);
@@ -272,12 +338,13 @@ std::string Session::OverlayLine() const {
   std::snprintf(line, sizeof line, "%s  %5.1f fps  %s  offset %s ms%s",
                 capture::FormatMusicTime(grid_.originMs + frameShowMs_).c_str(), overlay_.FramesPerSecond(),
                 where.c_str(), offset.c_str(), clock_.playing() ? "" : "  paused");
-  return line;
+  return editor_ ? line + ("  " + editor_->Status()) : std::string(line);
 }
 
 void Session::BeforeSwap() {
   overlay_.CountFrame();
   if (seekReport_) ++seekReport_->swaps;
+  if (editor_) TellEditorTheRow();
   clock_.SettleOffsets();
   if (overlay_.visible || overlay_.HasProblems())
     overlay_.Draw(overlay_.visible ? OverlayLine() : "", show_.Application().width, show_.Application().height);

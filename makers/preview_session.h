@@ -6,7 +6,9 @@
 // because the show is stood where a capture's frames leave it (IShow::StandAt).
 // Changed asset files are loaded again between frames
 // (makers/preview_reload.h), and a line of text can be laid over the picture
-// (makers/preview_overlay.h).
+// (makers/preview_overlay.h). With --sync it follows a sync editor
+// (makers/sync_connection.h): its keys, its row as a seek, its pause and its
+// export; the rows it plays and seeks to go back to the editor.
 //
 // Messages go to standard error; the result is the program's exit status.
 // Call once per process, from the main thread.

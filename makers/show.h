@@ -32,6 +32,7 @@ namespace VantorGL {
 namespace platform {
 class IWindowSystem;
 }
+class cSyncSystem;
 
 // A part of the show a maker may play alone.
 struct ShowScene {
@@ -107,6 +108,10 @@ class IShow {
   // `error` says why.
   virtual std::vector<ReloadableAsset> ReloadableAssets() const { return {}; }
   virtual bool ReloadAsset(const std::string& name, std::string* error);
+
+  // The show's sync tracks, which the preview links to a sync editor
+  // (--sync); nullptr for a show without any.
+  virtual cSyncSystem* Sync() { return nullptr; }
 
   // A few words on where the show stands, for the preview's line ("slide 12").
   virtual std::string Where() const { return {}; }

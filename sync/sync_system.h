@@ -73,6 +73,8 @@ class cSyncSystem {
   // The file the track at `index` is saved to with track files, whatever the
   // source it was read from.
   std::string TrackFileOf(size_t index) const;
+  // The project file the tracks are read from; "" when they come from track files.
+  std::string ProjectFile() const { return fromProject_ ? projectPath_ : std::string(); }
 
   SyncTempo tempo;
 

@@ -33,6 +33,7 @@ void cAssets::Load() {
   properties.Load(kPropertyFile);
   music.path = kMusicFile;
   music.Open();
+  sync.Configure(properties);
 }
 
 std::string cAssets::FileOf(const std::string& name) const { return properties.FindFile(name).fileName; }

@@ -15,6 +15,7 @@
 #include "resources/texture_system.h"
 #include "scenedata/model_3ds.h"
 #include "shell/music_stream.h"
+#include "sync/sync_system.h"
 
 namespace show {
 
@@ -23,7 +24,8 @@ class cAssets {
   static constexpr const char* kPropertyFile = VANTORGL_PROPERTY_FILE;  // named by vantorgl_add_show
   static constexpr const char* kMusicFile = "data/Music/music.mp3";
 
-  // Reads the property file and opens the music (silent when it is missing).
+  // Reads the property file, opens the music (silent when it is missing) and
+  // takes the sync tracks' tempo and place from the property file.
   void Load();
 
   // The file of the FILE entry `name`.
@@ -44,6 +46,9 @@ class cAssets {
   // Declared first, so it goes last: freeing the audio library ends the sound.
   VantorGL::MusicStream music;
   VantorGL::cPropertySystem properties;
+  // The values tuned in a sync editor: each scene asks for its tracks by name
+  // in its Init and reads them at the music's time (cShowScene::MusicMs).
+  VantorGL::cSyncSystem sync;
 
  private:
   std::map<std::string, VantorGL::cTextureSystem> textures_;

@@ -43,7 +43,7 @@ void cSparks::Place(int32_t ms) {
     const float k = static_cast<float>(p.index) + 0.5f;
     const float y = 1.0f - 2.0f * k / static_cast<float>(particleCount);
     const float r = std::sqrt(1.0f - y * y), a = 2.39996f * k;
-    const float speed = 35.0f + 40.0f * Spread(p.index, 1);
+    const float speed = (35.0f + 40.0f * Spread(p.index, 1)) * strength;
     const float v[3] = {r * std::cos(a) * speed, y * speed + 20.0f, r * std::sin(a) * speed};
     for (int c = 0; c < 3; ++c) p.position[c] = v[c] * t;
     p.position[1] += 0.5f * kGravity * t * t;
@@ -70,6 +70,8 @@ void cSparks::DrawParticle() {
 }
 
 int32_t cBurstScene::Init() {
+  burst_ = &assets->sync.Track("sparks:burst");
+  glow_ = &assets->sync.Track("bloom:glow");
   sparks_.Init();
   const ColorProperty hot = assets->Colour("Sparks");
   sparks_.hot[0] = hot.red;
@@ -83,7 +85,10 @@ int32_t cBurstScene::Init() {
 }
 
 // A burst on the window's opening and another three seconds in.
-void cBurstScene::Update() { sparks_.Place(SceneMs() % cSparks::kLifeMs); }
+void cBurstScene::Update() {
+  sparks_.strength = Track(*burst_);
+  sparks_.Place(SceneMs() % cSparks::kLifeMs);
+}
 
 void cBurstScene::Bloom(cRenderTextureSystem& target, GLuint source, float threshold, float taps) {
   target.Begin();
@@ -127,7 +132,8 @@ void cBurstScene::Draw() {
   Bloom(bright_, blurred_.colorTexture, 0.0f, 6.0f);
   Bloom(blurred_, bright_.colorTexture, 0.0f, 12.0f);
 
-  // The picture, and the glow added over it twice.
+  // The picture, and the glow added over it as often as its track says (a
+  // fraction of a time as a dimmer pass; at most 8 times).
   glColor4f(1, 1, 1, 1);
   glEnable(GL_TEXTURE_2D);
   picture_.UseColorTexture();
@@ -135,8 +141,12 @@ void cBurstScene::Draw() {
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE);
   blurred_.UseColorTexture();
-  FullScreenQuad();
-  FullScreenQuad();
+  for (float left = std::min(Track(*glow_), 8.0f); left > 0; left -= 1) {
+    const float pass = std::min(left, 1.0f);
+    glColor4f(pass, pass, pass, 1);
+    FullScreenQuad();
+  }
+  glColor4f(1, 1, 1, 1);
   glDisable(GL_BLEND);
   blurred_.Unbind();
   glDisable(GL_TEXTURE_2D);

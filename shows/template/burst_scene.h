@@ -3,7 +3,9 @@
 // burst (every three seconds, on the music's accents), falling and cooling
 // from white through the "Sparks" colour to red, drawn into a render target and
 // given a bloom glow: the bright parts blurred by the Gaussian effect, back and
-// forth between two more targets, and added over the picture.
+// forth between two more targets, and added over the picture. The burst's
+// strength ("sparks:burst", 1 as made) and the glow ("bloom:glow", how many
+// times the glow is added) are sync tracks.
 #include "resources/render_texture_system.h"
 #include "scenedata/particle_system.h"
 #include "shaders/gaussian_blur_shader.h"
@@ -23,6 +25,7 @@ class cSparks : public VantorGL::cParticleSystem {
   void DrawParticle() override;
 
   float hot[3] = {1, 1, 1};  // the colour at the start of its cooling
+  float strength = 1;        // the burst's speeds are scaled by it
 };
 
 class cBurstScene : public cShowScene {
@@ -36,6 +39,8 @@ class cBurstScene : public cShowScene {
   // `threshold` (0: none) and a blur with taps `taps` texels apart.
   void Bloom(VantorGL::cRenderTextureSystem& target, GLuint source, float threshold, float taps);
 
+  const VantorGL::cSyncTrack* burst_ = nullptr;
+  const VantorGL::cSyncTrack* glow_ = nullptr;
   cSparks sparks_;
   VantorGL::cGaussianBlurShader bloom_;
   VantorGL::cRenderTextureSystem picture_, bright_, blurred_;

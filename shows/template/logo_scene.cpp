@@ -11,13 +11,14 @@ namespace show {
 using namespace VantorGL;
 
 namespace {
-constexpr int32_t kBeatMs = 500;       // 120 beats a minute (the music's --bpm)
-constexpr int32_t kTitleFromMs = 2000;  // the second bar
+constexpr int32_t kBeatMs = 500;  // 120 beats a minute (the music's --bpm)
 }  // namespace
 
 cLogoScene::~cLogoScene() { outline_.DeleteFontLists(); }
 
 int32_t cLogoScene::Init() {
+  turn_ = &assets->sync.Track("logo:turn");
+  rise_ = &assets->sync.Track("title:rise");
   normalMapping_.InitEntryPoints();
   normalMapping_.CreateVertexShader();
   normalMapping_.CreateGeometryShader();
@@ -45,15 +46,16 @@ void cLogoScene::Draw() {
   gluLookAt(0, 0, 150, 0, 0, 0, 0, 1, 0);
   glEnable(GL_DEPTH_TEST);
   DrawLogo(ms);
-  if (ms >= kTitleFromMs) DrawTitle(ms - kTitleFromMs);
+  const float rise = Track(*rise_);
+  if (rise > 0) DrawTitle(rise);
 }
 
 void cLogoScene::DrawLogo(int32_t ms) {
-  // A turn every six seconds, tipped towards the camera; a little larger on each beat.
+  // Turned as its track says, tipped towards the camera; a little larger on each beat.
   const float pulse = 1.0f + 0.08f * std::exp(-static_cast<float>(ms % kBeatMs) / 120.0f);
   glPushMatrix();
   glTranslatef(0, 10, 0);
-  glRotatef(static_cast<float>(ms) * 0.06f, 0, 1, 0);
+  glRotatef(Track(*turn_), 0, 1, 0);
   glRotatef(20, 1, 0, 0);
   glScalef(pulse, pulse, pulse);
   normalMapping_.colorTexture = assets->Texture("Plates");
@@ -72,9 +74,9 @@ void cLogoScene::DrawLogo(int32_t ms) {
   glPopMatrix();
 }
 
-void cLogoScene::DrawTitle(int32_t ms) {
-  // Rises into place over half a second, lit from the front.
-  const float rise = std::min(1.0f, static_cast<float>(ms) / 500.0f);
+void cLogoScene::DrawTitle(float rise) {
+  // Rises into place as `rise` goes to 1, lit from the front.
+  rise = std::min(1.0f, rise);
   const char* title = SHOW_TITLE;
   const size_t length = std::strlen(title);
   float width = 0;

@@ -28,6 +28,7 @@ class cMakersShow : public VantorGL::ShowOf<cShowApplication> {
   std::string PropertyFile() const override { return cAssets::kPropertyFile; }
   std::vector<VantorGL::ReloadableAsset> ReloadableAssets() const override { return timeline.assets.Reloadable(); }
   bool ReloadAsset(const std::string& name, std::string* error) override;
+  VantorGL::cSyncSystem* Sync() override { return &timeline.assets.sync; }
   std::string Where() const override;
   VantorGL::ShowWords Words() const override {
     return {"picture or model", "a picture or 3DS model the property file names", "the scenes on screen"};

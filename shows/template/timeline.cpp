@@ -64,6 +64,7 @@ void cTimeline::Add(const std::string& name, const std::string& description, con
   scene->windowStartMs = MusicTime(from, name + "'s start");
   scene->windowEndMs = MusicTime(to, name + "'s end");
   scene->assets = &assets;
+  scene->musicStartMs = scene->windowStartMs;
   slots.push_back({name, description, std::move(scene)});
 }
 

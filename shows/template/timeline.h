@@ -21,8 +21,15 @@ class cShowScene : public VantorGL::cSceneSystem {
   // Milliseconds since the scene's window opened: everything a scene shows is
   // a function of it, so the makers' programs can stand it at any frame.
   int32_t SceneMs() const { return elapsedMs - windowStartMs; }
+  // The music's time: where the running order opens the scene's window plus
+  // SceneMs, also when the scene is played alone from the show's start. Sync
+  // tracks are read at it.
+  double MusicMs() const { return musicStartMs + SceneMs(); }
+  // A sync track's value now.
+  float Track(const VantorGL::cSyncTrack& track) const { return assets->sync.ValueAt(track, MusicMs()); }
 
   cAssets* assets = nullptr;  // the timeline's; set before Init
+  int32_t musicStartMs = 0;   // the window's start in the running order
 };
 
 class cTimeline : public VantorGL::cSceneSystem {

@@ -5,7 +5,9 @@
 // build, under a private X server. The guide installs the engine alone to a
 // prefix, builds the template copied out of the tree against that prefix alone,
 // plays it, previews it, adds an asset, a scene and a cue, reloads the asset
-// while the preview runs and captures a video. Then what the reader ends with
+// while the preview runs, captures a video, and tunes a sync track with the
+// preview linked to an editor (the stand-in editor, tests/probes/sync_editor_probe,
+// plays the person at the editor) and exports it. Then what the reader ends with
 // is checked: the engine alone in the prefix, the video, the new cue in the
 // music, the new scene on screen, the reloaded picture on the preview's screen.
 // The guide's first step from the tree the play command leaves is run by
@@ -175,6 +177,17 @@ TEST(MakingAShow, TheGuideRunsAsWrittenAndItsShowHasWhatItAdded) {
   EXPECT_EQ(std::stoi(m[2]), 360) << probe;
   ASSERT_TRUE(std::regex_search(probe, m, std::regex(R"(codec_type=audio\|duration=([0-9.]+))"))) << probe;
   EXPECT_NEAR(std::stod(m[1]), 12.0, 0.05) << probe;
+
+  // The sync editor's export reached the show's sources: the logo's turn with
+  // the key set in the editor, 90 on row 48, linear, between the template's
+  // two (little-endian: a count, then row, value, interpolation per key).
+  const auto turn = Bytes(show / "assets/data/Sync/sync_logo-3Aturn.track");
+  EXPECT_EQ(turn, (std::vector<uint8_t>{3, 0, 0, 0,                          //
+                                        0, 0, 0, 0, 0x00, 0x00, 0x00, 0x00, 1,   // row 0, 0
+                                        48, 0, 0, 0, 0x00, 0x00, 0xB4, 0x42, 1,  // row 48, 90
+                                        96, 0, 0, 0, 0x00, 0x00, 0xB4, 0x43, 1}));  // row 96, 360
+  EXPECT_EQ(Bytes(stage / "data/Sync/sync_logo-3Aturn.track"), turn);
+  EXPECT_EQ(Load(stage / "turned/frame_000180.png").width, 1280);
 
   // The cue added at 10 s is an accent the template's music does not have there.
   const auto mine = Bytes(stage / "data/Music/music.mp3");

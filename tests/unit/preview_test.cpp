@@ -1,6 +1,7 @@
 // The preview's pieces that need no display: the frame grid its seeks land on
 // (the capture's frames, whatever the rounding of their times) and the file
-// watch under its reloading (the ways editors and checkouts write files).
+// watch under its reloading (the ways editors and checkouts write files), and
+// --sync, whose address is optional.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +22,35 @@
 namespace {
 
 using VantorGL::preview::FrameGrid;
+
+// --sync takes the next word as its address only when it is no option; a bad
+// address is refused, never taken as a default.
+TEST(PreviewOptions, SyncTakesAnAddressOnlyWhenOneFollows) {
+  const std::vector<VantorGL::ShowScene> scenes = {{"show", "the whole show", 0, 12000}};
+  struct Case {
+    std::vector<std::string> args;
+    std::string host;
+    int port;
+    bool paused;
+  };
+  for (const Case& c : std::vector<Case>{{{"--sync"}, "localhost", 1338, false},
+                                         {{"--sync", "--paused"}, "localhost", 1338, true},
+                                         {{"--sync", "editor.lan:2000", "--paused"}, "editor.lan", 2000, true},
+                                         {{"--sync=:1339"}, "localhost", 1339, false},
+                                         {{"--paused", "--sync", "10.0.0.2"}, "10.0.0.2", 1338, true}}) {
+    SCOPED_TRACE(c.args.back());
+    const auto parsed = VantorGL::preview::ParseOptions(c.args, scenes);
+    ASSERT_EQ(parsed.error, "");
+    ASSERT_TRUE(parsed.options.sync.has_value());
+    EXPECT_EQ(parsed.options.sync->host, c.host);
+    EXPECT_EQ(parsed.options.sync->port, c.port);
+    EXPECT_EQ(parsed.options.paused, c.paused);
+  }
+  EXPECT_FALSE(VantorGL::preview::ParseOptions({"--paused"}, scenes).options.sync.has_value());
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"--sync", "host:0"}, {"--sync", "host:65536"}, {"--sync=host:12ab"}, {"--sync", "host:-5"}, {"--sync="}})
+    EXPECT_NE(VantorGL::preview::ParseOptions(bad, scenes).error, "") << bad.back();
+}
 
 // A frame's time is the counter the capture's frame reads; the grid finds the
 // frame again from it, and a moment between two frames lies after the one and
