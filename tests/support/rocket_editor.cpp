@@ -133,10 +133,18 @@ bool StandInEditor::WaitForTracks(size_t count, int timeoutMs) {
 }
 
 bool StandInEditor::WaitForRow(uint32_t row, int timeoutMs) {
+  return WaitForRowWhere([row](uint32_t r) { return r == row; }, timeoutMs);
+}
+
+bool StandInEditor::WaitForRowPast(uint32_t row, int timeoutMs) {
+  return WaitForRowWhere([row](uint32_t r) { return r >= row; }, timeoutMs);
+}
+
+bool StandInEditor::WaitForRowWhere(const std::function<bool(uint32_t)>& wanted, int timeoutMs) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (size_t seen = 0;; ) {
     for (; seen < rows_.size(); ++seen)
-      if (rows_[seen] == row) return true;
+      if (wanted(rows_[seen])) return true;
     if (MsLeft(deadline) == 0 || !Read(MsLeft(deadline))) return false;
   }
 }

@@ -7,6 +7,7 @@
 // raw bytes. Every wait polls the socket up to a deadline; nothing sleeps on
 // hope. One thread at a time (a benchmark may run it on a thread of its own).
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ class StandInEditor {
   const std::vector<std::string>& tracks() const { return tracks_; }
   // Reads until a set row for `row` has come; false at the deadline.
   bool WaitForRow(uint32_t row, int timeoutMs);
+  // A row at or past `row`: while the music plays, a slow frame may skip rows.
+  bool WaitForRowPast(uint32_t row, int timeoutMs);
   // Reads until the client closes; false at the deadline.
   bool WaitForClose(int timeoutMs);
   // Every row the client has sent on this connection, in order.
@@ -58,6 +61,7 @@ class StandInEditor {
   const std::string& error() const { return error_; }
 
  private:
+  bool WaitForRowWhere(const std::function<bool(uint32_t)>& wanted, int timeoutMs);
   bool Read(int timeoutMs);  // reads what comes within timeoutMs; false when the client closed
   void Parse();
   bool Send(const std::vector<uint8_t>& bytes);
