@@ -106,6 +106,8 @@ class BackBufferReader {
  private:
   // Binds the resolved picture for reading; false when the driver cannot resolve.
   bool Resolve(int width, int height);
+  // Said once; from then on the samples are read as they are.
+  bool Unresolvable();
 
   GLuint framebuffer_ = 0, colour_ = 0;
   int width_ = 0, height_ = 0;
@@ -131,24 +133,32 @@ bool BackBufferReader::Resolve(int width, int height) {
       complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
       glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     }
-    if (!complete) {
-      unresolvable_ = true;
-      Say("the driver cannot resolve the multisampled picture: each pixel of the frames is one of its samples, "
-          "less smooth than the show on screen");
-      return false;
-    }
+    if (!complete) return Unresolvable();
     width_ = width;
     height_ = height;
   }
-  // A blit is clipped by the scissor box.
+  // A blit is clipped by the scissor box. The frame's own errors, which
+  // nobody asks for here, must not be taken for the blit's.
   const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
   glDisable(GL_SCISSOR_TEST);
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
   glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, framebuffer_);
   glBlitFramebufferEXT(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
-  glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
+  const bool blitted = glGetError() == GL_NO_ERROR;
   if (scissor) glEnable(GL_SCISSOR_TEST);
+  // A failed blit leaves nothing to read there: the samples as they are, then.
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, blitted ? framebuffer_ : 0);
+  if (!blitted) return Unresolvable();
+  glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
   return true;
+}
+
+bool BackBufferReader::Unresolvable() {
+  unresolvable_ = true;
+  Say("the driver cannot resolve the multisampled picture: each pixel of the frames is one of its samples, "
+      "less smooth than the show on screen");
+  return false;
 }
 
 std::shared_ptr<Shot> BackBufferReader::Read(int width, int height) {
