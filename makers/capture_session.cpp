@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/gl_extensions.h"
 #include "platform/message_box.h"
 #include "makers/capture_output.h"
 #include "makers/capture_progress.h"
@@ -92,27 +93,97 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The finished picture from the back buffer, as GL gives it. Leaves the GL
-// state as it found it.
-std::shared_ptr<Shot> ReadBackBuffer(int width, int height) {
+// The finished picture from the back buffer, as the swap would put it on
+// view. A multisampled back buffer is resolved first, into a framebuffer of
+// one sample a pixel: read directly, Mesa's llvmpipe gives one of each pixel's
+// samples, not their average that its swap shows (the player's and the
+// preview's picture). The resolve target is made once in the capture's
+// context and goes with it. Leaves the GL state as it found it.
+class BackBufferReader {
+ public:
+  std::shared_ptr<Shot> Read(int width, int height);
+
+ private:
+  // Binds the resolved picture for reading; false when the driver cannot resolve.
+  bool Resolve(int width, int height);
+  // Said once; from then on the samples are read as they are.
+  bool Unresolvable();
+
+  GLuint framebuffer_ = 0, colour_ = 0;
+  int width_ = 0, height_ = 0;
+  bool unresolvable_ = false;
+};
+
+bool BackBufferReader::Resolve(int width, int height) {
+  if (unresolvable_) return false;
+  if (framebuffer_ == 0 || width != width_ || height != height_) {
+    const bool blit = platform::GlVersion() >= 30 || platform::HasGlExtension("GL_EXT_framebuffer_blit") ||
+                      platform::HasGlExtension("GL_ARB_framebuffer_object");
+    if (blit && framebuffer_ == 0) {
+      glGenFramebuffersEXT(1, &framebuffer_);
+      glGenRenderbuffersEXT(1, &colour_);
+    }
+    bool complete = false;
+    if (blit) {
+      glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, colour_);
+      glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, width, height);
+      glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+      glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
+      glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, colour_);
+      complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+      glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    }
+    if (!complete) return Unresolvable();
+    width_ = width;
+    height_ = height;
+  }
+  // A blit is clipped by the scissor box. The frame's own errors, which
+  // nobody asks for here, must not be taken for the blit's.
+  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  glDisable(GL_SCISSOR_TEST);
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+  glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, framebuffer_);
+  glBlitFramebufferEXT(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  const bool blitted = glGetError() == GL_NO_ERROR;
+  if (scissor) glEnable(GL_SCISSOR_TEST);
+  // A failed blit leaves nothing to read there: the samples as they are, then.
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, blitted ? framebuffer_ : 0);
+  if (!blitted) return Unresolvable();
+  glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
+  return true;
+}
+
+bool BackBufferReader::Unresolvable() {
+  unresolvable_ = true;
+  Say("the driver cannot resolve the multisampled picture: each pixel of the frames is one of its samples, "
+      "less smooth than the show on screen");
+  return false;
+}
+
+std::shared_ptr<Shot> BackBufferReader::Read(int width, int height) {
   GLint framebuffer = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
   if (framebuffer != 0) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
   GLint readBuffer = GL_BACK;
   glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+  glReadBuffer(GL_BACK);
+  GLint sampleBuffers = 0;
+  glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
+  const bool resolved = sampleBuffers > 0 && Resolve(width, height);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glPixelStorei(GL_PACK_SKIP_ROWS, 0);
   glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
-  glReadBuffer(GL_BACK);
   auto shot = std::make_shared<Shot>();
   shot->width = width;
   shot->height = height;
   shot->rgba.resize(static_cast<size_t>(width) * height * 4);
   glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, shot->rgba.data());
-  glReadBuffer(static_cast<GLenum>(readBuffer));
   glPopClientAttrib();
+  if (resolved) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glReadBuffer(static_cast<GLenum>(readBuffer));
   if (framebuffer != 0) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(framebuffer));
   return shot;
 }
@@ -240,6 +311,7 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
   int failure = 0;    // exit status of a failed output
   // The picture of the last drawn frame, when it was read back.
   std::shared_ptr<Shot> lastDrawn;
+  BackBufferReader backBuffer;
   Clock::time_point frameStart{}, firstKept{};
   double drawing = 0, readingBack = 0, writing = 0;
 
@@ -269,7 +341,7 @@ int RunCapture(const Options& options, IShow& show, platform::OffscreenWindowSys
         glFinish();
         drawn = Clock::now();
         try {
-          lastDrawn = ReadBackBuffer(options.width, options.height);
+          lastDrawn = backBuffer.Read(options.width, options.height);
         } catch (const std::bad_alloc&) {
           failure = kExitFailed;
           error = "out of memory reading back frame " + std::to_string(frame) + ": a smaller --size needs less";

@@ -12,9 +12,10 @@
 // No work for a picture already at hand: a frame that the scenes know to show
 // the last drawn picture again is neither drawn nor read back, and that
 // picture is written again. A drawn frame is read from the back buffer before
-// the (left out) swap; its conversion and encoding run on a writer thread while
-// the next frames are made. The files are the same as if every frame had been
-// drawn, read and encoded on its own.
+// the (left out) swap, its samples resolved as the swap would show them (the
+// player's and the preview's picture); its conversion and encoding run on a
+// writer thread while the next frames are made. The files are the same as if
+// every frame had been drawn, read and encoded on its own.
 //
 // Messages go to standard error; the result is the program's exit status.
 // Call once per process, from the main thread.

@@ -3,7 +3,8 @@
 // (tests/support/rocket_editor.h): the preview asks for the template's tracks
 // by name, follows the editor's keys, row, pause and play, moves the editor's
 // cursor with its own seeks, and the editor's export writes track files that
-// the capture plays to the picture the preview showed. An editor that goes
+// the capture plays to the pictures the preview showed: the title's rise, its
+// letters' edges smoothed alike, and the edited sparks. An editor that goes
 // away and comes back, or that sends bytes of no message, costs the preview
 // nothing but the link, which it makes again.
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/image_decode.h"
@@ -123,6 +125,11 @@ TEST_F(SyncEditorEndToEnd, PreviewFollowsTheEditorAndItsExportIsWhatTheCapturePl
   // Asked by name, in the order the show asks for them: the logo's scene first.
   EXPECT_EQ(editor.tracks(), (std::vector<std::string>{"logo:turn", "title:rise", "sparks:burst", "bloom:glow"}));
 
+  // Row 36: 2.25 s, frame 135, the title halfway up (it rises from row 32 to 40).
+  ASSERT_TRUE(editor.SetRow(36));
+  ASSERT_TRUE(WaitForLine("seek to 0:02.250 (frame 135), held", 1)) << preview.Stderr();
+  const Rgb rising = SettledPicture();
+
   // The editor's row 120: 7.5 s at 120 beats a minute and 8 rows a beat,
   // frame 450 at 60 fps, the sparks of the first burst spread wide.
   ASSERT_TRUE(editor.SetRow(120));
@@ -173,19 +180,23 @@ TEST_F(SyncEditorEndToEnd, PreviewFollowsTheEditorAndItsExportIsWhatTheCapturePl
   const ProgramResult r = preview.Wait(kTimeoutMs);
   ASSERT_TRUE(r.exited && r.status == 0) << r.stderrText;
 
-  // Without the editor, the capture plays the exported tracks: its frame 450
-  // is the picture the preview showed there.
+  // Without the editor, the capture plays the exported tracks: its frames 135
+  // and 450 are the pictures the preview showed there.
   const ProgramResult c = RunProgram({.program = dir.File("firstshow-capture"),
-                                      .args = {"--size", "320x180", "--from", "0:07.5", "--to", "0:07.6", "--frames",
-                                               "frames"},
+                                      .args = {"--size", "320x180", "--from", "0:02.25", "--to", "0:07.6",
+                                               "--frames", "frames"},
                                       .workDir = dir.path()},
                                      kTimeoutMs);
   ASSERT_TRUE(c.exited && c.status == 0) << c.stderrText;
-  const Rgb captured = LoadPng(dir.File("frames/frame_000450.png"));
-  size_t differing = 0;
-  for (size_t i = 0; i < std::min(captured.px.size(), weaker.px.size()); ++i) differing += captured.px[i] != weaker.px[i];
-  EXPECT_TRUE(captured == weaker) << "the capture differs from the preview: " << captured.width << "x"
-                                  << captured.height << ", " << differing << " channel values differ";
+  for (const auto& [frame, shown] : {std::pair{135, &rising}, std::pair{450, &weaker}}) {
+    const Rgb captured = LoadPng(dir.File("frames/frame_000" + std::to_string(frame) + ".png"));
+    size_t differing = 0;
+    for (size_t i = 0; i < std::min(captured.px.size(), shown->px.size()); ++i)
+      differing += captured.px[i] != shown->px[i];
+    EXPECT_TRUE(captured == *shown) << "frame " << frame << ": the capture differs from the preview: "
+                                    << captured.width << "x" << captured.height << ", " << differing
+                                    << " channel values differ";
+  }
 }
 
 TEST_F(SyncEditorEndToEnd, AnEditorThatGoesAwayOrSendsGarbageCostsOnlyTheLink) {
