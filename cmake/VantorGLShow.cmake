@@ -185,6 +185,26 @@ function(_vantorgl_install_show name data_dirs property_file links manuals)
     install(FILES ${VANTORGL_GEOMETRY_STAGE} DESTINATION ${share}/Data/Shaders
       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ COMPONENT ${name})
   endif()
+  # The effects' sources the stage carries from the engine, each where the
+  # show's data has no version of its own (as cmake/VantorGLCopyData.cmake
+  # decides for the stage).
+  if(VANTORGL_SHADER_DIR)
+    set(own)
+    foreach(dir ${data_dirs})
+      file(GLOB_RECURSE files RELATIVE ${dir} ${dir}/*)
+      string(TOLOWER "${files}" files)
+      list(APPEND own ${files})
+    endforeach()
+    file(GLOB sources ${VANTORGL_SHADER_DIR}/*.vert ${VANTORGL_SHADER_DIR}/*.frag)
+    foreach(source ${sources})
+      get_filename_component(file ${source} NAME)
+      string(TOLOWER "data/shaders/${file}" path)
+      if(NOT path IN_LIST own)
+        install(FILES ${source} DESTINATION ${share}/Data/Shaders
+          PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ COMPONENT ${name})
+      endif()
+    endforeach()
+  endif()
   # A link relative to where it lies, so that it holds in a package unpacked
   # under /usr as in any prefix.
   foreach(link ${links})
