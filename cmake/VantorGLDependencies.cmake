@@ -25,7 +25,7 @@ if(PKG_CONFIG_FOUND)
   # name, pkg-config module, Debian package
   foreach(entry
       SDL2:sdl2:libsdl2-dev SDL2_IMAGE:SDL2_image:libsdl2-image-dev EPOXY:epoxy:libepoxy-dev
-      GLU:glu:libglu1-mesa-dev PNG:libpng:libpng-dev ZLIB:zlib:zlib1g-dev
+      GLU:glu:libglu1-mesa-dev PNG:libpng:libpng-dev ZLIB:zlib:zlib1g-dev DEFLATE:libdeflate:libdeflate-dev
       FREETYPE:freetype2:libfreetype-dev FONTCONFIG:fontconfig:libfontconfig-dev
       MPG123:libmpg123:libmpg123-dev FFTW3F:fftw3f:libfftw3-dev GTK3:gtk+-3.0:libgtk-3-dev
       X11:x11:libx11-dev ALSA:alsa:libasound2-dev

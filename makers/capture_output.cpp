@@ -356,14 +356,12 @@ bool VideoEncoder::Start(const Settings& s, std::string* error) {
 
   std::vector<std::string>& c = command_;
   c = {s.ffmpeg, "-hide_banner", "-loglevel", "error", "-nostats", "-y",
-       "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
-       std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate", std::to_string(s.fps),
-       "-i", "pipe:0"};
+       "-f", "rawvideo", "-pix_fmt", "yuv420p", "-video_size",
+       std::to_string(s.width + s.width % 2) + "x" + std::to_string(s.height + s.height % 2),
+       "-framerate", std::to_string(s.fps), "-i", "pipe:0"};
   if (!s.music.empty()) c.insert(c.end(), {"-ss", musicStart, "-t", seconds, "-i", s.music});
   c.insert(c.end(), {"-map", "0:v:0"});
   if (!s.music.empty()) c.insert(c.end(), {"-map", "1:a:0"});
-  // 4:2:0 colour needs even sides.
-  if (s.width % 2 || s.height % 2) c.insert(c.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2"});
   c.insert(c.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
   if (!s.music.empty()) c.insert(c.end(), {"-c:a", "aac", "-b:a", "192k", "-af", "apad"});
   // The same command writes the same bytes: no dates or version strings.
@@ -409,12 +407,55 @@ bool VideoEncoder::Start(const Settings& s, std::string* error) {
   return true;
 }
 
-bool VideoEncoder::Write(const Picture& picture, std::string* error) {
+std::vector<uint8_t> VideoEncoder::MakeFrame(const Picture& picture) {
+  const int w = picture.width, h = picture.height;
+  const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+  const size_t lumaBytes = static_cast<size_t>(2 * cw) * (2 * ch);
+  // Black: Y 16, U and V 128.
+  std::vector<uint8_t> frame(lumaBytes, 16);
+  frame.resize(lumaBytes + 2 * static_cast<size_t>(cw) * ch, 128);
+  uint8_t* luma = frame.data();
+  uint8_t* u = luma + lumaBytes;
+  uint8_t* v = u + static_cast<size_t>(cw) * ch;
+  const uint8_t* rgb = picture.rgb.data();
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* p = rgb + static_cast<size_t>(y) * w * 3;
+    uint8_t* out = luma + static_cast<size_t>(y) * 2 * cw;
+    for (int x = 0; x < w; ++x, p += 3)
+      out[x] = static_cast<uint8_t>(((66 * p[0] + 129 * p[1] + 25 * p[2] + 128) >> 8) + 16);
+  }
+  // Rounded to nearest: a sum over n pixels, scaled by 256 n.
+  auto chroma = [](int sum, int n) {
+    const int den = 256 * n, t = sum + den / 2;
+    const int q = t >= 0 ? t / den : -((-t + den - 1) / den);
+    return static_cast<uint8_t>(128 + q);
+  };
+  for (int cy = 0; cy < ch; ++cy) {
+    const int rows = std::min(2, h - 2 * cy);
+    for (int cx = 0; cx < cw; ++cx) {
+      const int cols = std::min(2, w - 2 * cx);
+      int r = 0, g = 0, b = 0;
+      for (int dy = 0; dy < rows; ++dy)
+        for (int dx = 0; dx < cols; ++dx) {
+          const uint8_t* p = rgb + (static_cast<size_t>(2 * cy + dy) * w + 2 * cx + dx) * 3;
+          r += p[0], g += p[1], b += p[2];
+        }
+      const int n = rows * cols;
+      u[static_cast<size_t>(cy) * cw + cx] = chroma(-38 * r - 74 * g + 112 * b, n);
+      v[static_cast<size_t>(cy) * cw + cx] = chroma(112 * r - 94 * g - 18 * b, n);
+    }
+  }
+  return frame;
+}
+
+bool VideoEncoder::Write(const Picture& picture, std::string* error) { return WriteFrame(MakeFrame(picture), error); }
+
+bool VideoEncoder::WriteFrame(const std::vector<uint8_t>& frame, std::string* error) {
   if (pipe_ < 0) {
     *error = "ffmpeg is not running";
     return false;
   }
-  if (!WriteAll(pipe_, picture.rgb.data(), picture.rgb.size())) {
+  if (!WriteAll(pipe_, frame.data(), frame.size())) {
     *error = "ffmpeg stopped taking frames (see its message above)";
     return false;
   }

@@ -105,6 +105,11 @@ class VideoEncoder {
 
   bool Start(const Settings& settings, std::string* error);
   bool Write(const Picture& picture, std::string* error);
+  // The frame as ffmpeg is given it: 4:2:0 YUV (BT.601, video range), the sides
+  // rounded up to even with black; each chroma sample from the 2 x 2 pixels it
+  // covers inside the picture. Made once for a frame shown many times.
+  static std::vector<uint8_t> MakeFrame(const Picture& picture);
+  bool WriteFrame(const std::vector<uint8_t>& frame, std::string* error);
   // Ends the input, waits for ffmpeg, and renames the video into place.
   bool Finish(std::string* error);
   // Stops ffmpeg and removes what it wrote.

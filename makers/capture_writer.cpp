@@ -122,9 +122,12 @@ bool FrameWriter::Write(const Item& item, std::string* error, int* status) {
       return false;
     }
   }
-  if (outputs_.video && !outputs_.video->Write(shot.picture, error)) {
-    *status = kExitFailed;
-    return false;
+  if (outputs_.video) {
+    if (shot.videoFrame.empty()) shot.videoFrame = VideoEncoder::MakeFrame(shot.picture);
+    if (!outputs_.video->WriteFrame(shot.videoFrame, error)) {
+      *status = kExitFailed;
+      return false;
+    }
   }
   const FramePlan& plan = outputs_.plan;
   const int64_t sinceFirst = item.frame - plan.firstFrame;

@@ -32,7 +32,8 @@ struct Shot {
 
   // For the writer's thread only.
   Picture picture;
-  std::vector<uint8_t> png;  // its PNG file's bytes, once encoded
+  std::vector<uint8_t> png;         // its PNG file's bytes, once encoded
+  std::vector<uint8_t> videoFrame;  // as the video encoder takes it, once made
 };
 
 class FrameWriter {

@@ -69,7 +69,7 @@ set(CPACK_DEBIAN_ENGINE_PACKAGE_SECTION libdevel)
 # (cmake/VantorGLDependencies.cmake); static libraries carry no dependencies of
 # their own for dpkg-shlibdeps to find.
 set(CPACK_DEBIAN_ENGINE_PACKAGE_DEPENDS
-  "pkgconf | pkg-config, libsdl2-dev, libsdl2-image-dev, libepoxy-dev, libglu1-mesa-dev, libgl-dev, libjpeg-dev, libpng-dev, zlib1g-dev, libfreetype-dev, libfontconfig-dev, libmpg123-dev, libfftw3-dev, libgtk-3-dev, libx11-dev, libasound2-dev, libexpat1-dev")
+  "pkgconf | pkg-config, libsdl2-dev, libsdl2-image-dev, libepoxy-dev, libglu1-mesa-dev, libgl-dev, libjpeg-dev, libpng-dev, zlib1g-dev, libdeflate-dev, libfreetype-dev, libfontconfig-dev, libmpg123-dev, libfftw3-dev, libgtk-3-dev, libx11-dev, libasound2-dev, libexpat1-dev")
 set(CPACK_DEBIAN_ENGINE_PACKAGE_SUGGESTS "cmake, help2man")
 set(CPACK_DEBIAN_ENGINE_DESCRIPTION "VantorGL, a small OpenGL engine for demo-scene shows: development files
 VantorGL plays time-windowed scenes in step with music: a window and frame

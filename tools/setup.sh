@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-image-dev libepoxy-dev libglu1-mesa-dev libgl1-mesa-dri
-  libpng-dev zlib1g-dev libjpeg-dev
+  libpng-dev zlib1g-dev libdeflate-dev libjpeg-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation fonts-play
   libmpg123-dev libfftw3-dev libmp3lame-dev lame
   libgtk-3-dev libasound2-dev

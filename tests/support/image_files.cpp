@@ -52,6 +52,7 @@ std::vector<uint8_t> EncodePng(const RgbaPicture& picture, const PngOptions& o) 
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngWriteError, nullptr);
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, AppendBytes, NoFlush);
+  if (o.filters != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, o.filters);
   png_set_IHDR(png, info, picture.width, picture.height, o.bitDepth, o.colorType,
                o.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);

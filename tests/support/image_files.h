@@ -25,6 +25,7 @@ struct PngOptions {
   int bitDepth = 8;
   bool interlaced = false;
   bool paletteAlpha = false;  // palette: write a tRNS chunk from the alpha channel
+  int filters = 0;            // PNG_FILTER_* flags the encoder may choose from; 0: its default
 };
 
 // Grey types take the red channel; palettes hold at most 256 distinct colours.

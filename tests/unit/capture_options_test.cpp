@@ -414,7 +414,11 @@ TEST(CaptureFiles, AFileAppearsUnderItsNameOnlyWhenComplete) {
     EXPECT_NE(std::find(changed.begin(), changed.end(), name), changed.end()) << name << " never appeared";
   EXPECT_EQ(Listing(out), (std::vector<std::string>{"frames", "sheet.png", "show.mkv"}));
   EXPECT_EQ(Listing(out + "/frames"), (std::vector<std::string>{"frame_000000.png", "frame_000001.png"}));
-  EXPECT_EQ(vantor_test::ReadText(out + "/show.mkv"), std::string("\x0A\x14\x1E\x28\x32\x3C\x0A\x14\x1E\x28\x32\x3C"));
+  // Each frame as 4:2:0 YUV, 2 x 1 padded to 2 x 2: Y of (10,20,30) is
+  // 16 + (66*10 + 129*20 + 25*30 + 128) / 256 = 32, of (40,50,60) 57, the black
+  // row 16 16; U and V from the two pixels' sums (50,70,90): 128 + round(3000 /
+  // 512) = 134 and 128 + round(-2600 / 512) = 123.
+  EXPECT_EQ(vantor_test::ReadText(out + "/show.mkv"), std::string("\x20\x39\x10\x10\x86\x7B\x20\x39\x10\x10\x86\x7B"));
 
   settings.ffmpeg = failing;
   settings.path = out + "/failed.mkv";

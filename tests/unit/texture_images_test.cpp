@@ -156,6 +156,42 @@ TEST(PngDecoding, BrokenFilesAreRefused) {
   EXPECT_FALSE(Decode(zero));
 }
 
+// Pictures like the show's slides: the data in many IDAT chunks, the rows under
+// each filter type alone. Each pixel comes back as written; a damaged chunk
+// anywhere still means no picture.
+TEST(PngDecoding, LargePicturesComeBackExactlyAndDamageAnywhereIsRefused) {
+  // PNG_FILTER_NONE, SUB, UP, AVG, PAETH.
+  for (const int filter : {0x08, 0x10, 0x20, 0x40, 0x80}) {
+    for (const bool alpha : {true, false}) {
+      SCOPED_TRACE(testing::Message() << (alpha ? "RGBA" : "RGB") << " filter flag " << filter);
+      const RgbaPicture picture = vantor_test::PatternPicture(601, 403, alpha, 3);
+      const std::vector<uint8_t> file = EncodePng(picture, {alpha ? 6 : 2, 8, false, false, filter});
+      const auto image = Decode(file);
+      ASSERT_TRUE(image);
+      ASSERT_EQ(image->width, 601);
+      ASSERT_EQ(image->height, 403);
+      const int channels = alpha ? 4 : 3;
+      ASSERT_EQ(image->channels, channels);
+      for (size_t i = 0, n = size_t{601} * 403; i < n; ++i)
+        for (int k = 0; k < channels; ++k)
+          ASSERT_EQ(image->pixels[i * channels + k], picture.rgba[i * 4 + k]) << "pixel " << i << " channel " << k;
+
+      // The third IDAT's data, then its checksum, damaged.
+      std::vector<size_t> idats;
+      for (size_t i = 12; i + 4 <= file.size(); ++i)
+        if (std::equal(file.begin() + i, file.begin() + i + 4, "IDAT")) idats.push_back(i);
+      ASSERT_GE(idats.size(), 3u);
+      const size_t at = idats[2];
+      const uint32_t length = file[at - 4] << 24 | file[at - 3] << 16 | file[at - 2] << 8 | file[at - 1];
+      for (const size_t offset : {size_t{4} + length / 2, size_t{4} + length}) {
+        std::vector<uint8_t> damaged = file;
+        damaged[at + offset] ^= 0x21;
+        EXPECT_FALSE(Decode(damaged)) << "byte " << offset << " of the third IDAT";
+      }
+    }
+  }
+}
+
 TEST(PictureDecoding, JpegBmpAndPngDecodeOthersAreRefused) {
   const RgbaPicture p = Sample(false);
   const auto bmp = EncodeBmp(p);
