@@ -28,6 +28,7 @@
 #include "shell/mp3_decoder.h"
 #include "tests/support/image_files.h"
 #include "tests/support/process.h"
+#include "tests/support/rgb_pictures.h"
 #include "tests/support/x_windows.h"
 #include "tests/support/xvfb.h"
 
@@ -38,35 +39,6 @@ namespace {
 constexpr int kTimeoutMs = 240000;
 constexpr int kLineMs = 60000;  // a line the program writes after a key
 const char* const kSize = "320x180";
-
-struct Rgb {
-  int width = 0, height = 0;
-  std::vector<uint8_t> px;  // RGB, top row first
-  const uint8_t* at(int x, int y) const { return &px[(static_cast<size_t>(y) * width + x) * 3]; }
-  bool operator==(const Rgb& o) const { return width == o.width && height == o.height && px == o.px; }
-};
-
-// The window's picture now.
-Rgb GrabRgb(const std::string& windowId) {
-  const VantorGL::TextureImage picture = GrabWindow(windowId);
-  Rgb out;
-  out.width = picture.width;
-  out.height = picture.height;
-  for (size_t i = 0; i + 2 < picture.pixels.size(); i += picture.channels)
-    out.px.insert(out.px.end(), &picture.pixels[i], &picture.pixels[i] + 3);
-  return out;
-}
-
-Rgb LoadPng(const std::string& path) {
-  Rgb out;
-  const auto bytes = VantorGL::ReadFileBytes(path);
-  VantorGL::platform::DecodedPixels d;
-  if (!bytes || !VantorGL::platform::DecodePicture(bytes->data(), bytes->size(), "PNG", d)) return out;
-  out.width = d.width;
-  out.height = d.height;
-  for (size_t i = 0; i < d.pixels.size(); i += d.channels) out.px.insert(out.px.end(), &d.pixels[i], &d.pixels[i] + 3);
-  return out;
-}
 
 std::string Describe(const Rgb& a, const Rgb& b) {
   if (a.width != b.width || a.height != b.height)

@@ -20,6 +20,7 @@
 #include "platform/image_decode.h"
 #include "shell/file_paths.h"
 #include "tests/support/process.h"
+#include "tests/support/rgb_pictures.h"
 #include "tests/support/rocket_editor.h"
 #include "tests/support/x_windows.h"
 #include "tests/support/xvfb.h"
@@ -30,31 +31,6 @@ namespace {
 
 constexpr int kTimeoutMs = 120000;
 constexpr int kLineMs = 60000;
-
-struct Rgb {
-  int width = 0, height = 0;
-  std::vector<uint8_t> px;
-  bool operator==(const Rgb& o) const { return width == o.width && height == o.height && px == o.px; }
-};
-
-Rgb GrabRgb(const std::string& windowId) {
-  const VantorGL::TextureImage picture = GrabWindow(windowId);
-  Rgb out{picture.width, picture.height, {}};
-  for (size_t i = 0; i + 2 < picture.pixels.size(); i += picture.channels)
-    out.px.insert(out.px.end(), &picture.pixels[i], &picture.pixels[i] + 3);
-  return out;
-}
-
-Rgb LoadPng(const std::string& path) {
-  Rgb out;
-  const auto bytes = VantorGL::ReadFileBytes(path);
-  VantorGL::platform::DecodedPixels d;
-  if (!bytes || !VantorGL::platform::DecodePicture(bytes->data(), bytes->size(), "PNG", d)) return out;
-  out.width = d.width;
-  out.height = d.height;
-  for (size_t i = 0; i < d.pixels.size(); i += d.channels) out.px.insert(out.px.end(), &d.pixels[i], &d.pixels[i] + 3);
-  return out;
-}
 
 class SyncEditorEndToEnd : public ::testing::Test {
  protected:
