@@ -32,6 +32,7 @@ int32_t cStartScene::Init() {
   sceneTimeMs = 0;
   for (cRenderTextureSystem* t : {&mainTarget, &bloomSource, &reflectionTarget, &brightTarget, &blurTarget})
     t->Create(1024, 768, 0);
+  normalViews.Create(mainTarget, bloomSource);
   ApplySceneGlState();
   glEnable(GL_TEXTURE_2D);
 
@@ -47,15 +48,53 @@ int32_t cStartScene::Init() {
 
 void cStartScene::Update() { sceneTimeMs += cTimer::Instance().deltaMs; }
 
-void cStartScene::RenderPass(cRenderTextureSystem& target, View view) {
+template <class Target>
+void cStartScene::BeginPass(Target& target) {
   target.Begin();
   glPushAttrib(GL_VIEWPORT_BIT);
   glViewport(0, 0, target.width, target.height);
+}
+
+template <class Target>
+void cStartScene::EndPass(Target& target) {
+  target.End();
+  glPopAttrib();
+}
+
+void cStartScene::RenderPass(cRenderTextureSystem& target, View view) {
+  BeginPass(target);
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   RenderView(view);
-  target.End();
-  glPopAttrib();
+  EndPass(target);
+}
+
+// mainTarget and bloomSource show the same normal view but for its sky. The logo's
+// effect leaves its normal map enabled on unit 1, so the sky, drawn without a
+// program, comes out tinted by it in mainTarget, whose pass follows the mirrored
+// view, and untinted in bloomSource, whose pass followed the water's Release. Each
+// target gets its own sky; the logo and the water, the costly part, are drawn
+// once into both.
+void cStartScene::RenderNormalViews() {
+  if (!normalViews.IsReady()) {
+    RenderPass(mainTarget, View::kNormal);
+    RenderPass(bloomSource, View::kNormal);
+    return;
+  }
+  for (cRenderTextureSystem* target : {&mainTarget, &bloomSource}) {
+    BeginPass(*target);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ClearAndPlaceCamera();
+    if (target == &bloomSource) resources->waterShader.Release();
+    DrawSky();
+    EndPass(*target);
+  }
+  // Tested against mainTarget's depth, which its sky left as bloomSource's did.
+  BeginPass(normalViews);
+  DrawLogoWithEffect(View::kNormal);
+  DrawWater();
+  EndPass(normalViews);
 }
 
 void cStartScene::PlaceScreenQuad() {
@@ -89,8 +128,7 @@ void cStartScene::BloomPass(cRenderTextureSystem& target, GLuint source, float t
 void cStartScene::Draw() {
   glEnable(GL_MULTISAMPLE);
   RenderPass(reflectionTarget, View::kMirrored);
-  RenderPass(mainTarget, View::kNormal);
-  RenderPass(bloomSource, View::kNormal);
+  RenderNormalViews();
 
   BloomPass(brightTarget, bloomSource.colorTexture, 0.5f);
   BloomPass(blurTarget, brightTarget.colorTexture, 0.0f);
@@ -113,19 +151,26 @@ void cStartScene::Draw() {
 }
 
 void cStartScene::RenderView(View view) {
-  const float s = view == View::kMirrored ? -1.0f : 1.0f;
+  ClearAndPlaceCamera();
+  DrawSky();
+  DrawLogoWithEffect(view);
+  if (view == View::kMirrored) return;
+  DrawWater();
+}
+
+void cStartScene::ClearAndPlaceCamera() {
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-
   const double a = sceneTimeMs / 5600.0;
   const double eye[3] = {50 * std::sin(a), 20, -50 * std::cos(a)};
   const double centre[3] = {0, 10, 0}, up[3] = {0, 1, 0};
   camera.SetLookAt(eye, centre, up);
+}
 
+void cStartScene::DrawSky() {
   glLoadIdentity();
   camera.ApplyLookAt();
   glColor4f(1, 1, 1, 1);
-
   glTranslated(camera.eye[0], -20, camera.eye[2]);
   resources->skyTexture.Bind();
   glPushMatrix();
@@ -133,7 +178,11 @@ void cStartScene::RenderView(View view) {
   DrawGeoSphere(1);
   glPopMatrix();
   resources->skyTexture.Unbind();
+}
 
+// The mirrored view turns the logo upside down about the water's plane.
+void cStartScene::DrawLogoWithEffect(View view) {
+  const float s = view == View::kMirrored ? -1.0f : 1.0f;
   glLoadIdentity();
   camera.ApplyLookAt();
   glColor4f(1, 1, 1, 1);
@@ -151,9 +200,9 @@ void cStartScene::RenderView(View view) {
     if (normalMapping.entryPoints().ActiveTextureARB)
       normalMapping.entryPoints().ActiveTextureARB(GL_TEXTURE0);
   }
+}
 
-  if (view == View::kMirrored) return;
-
+void cStartScene::DrawWater() {
   glLoadIdentity();
   camera.ApplyLookAt();
   glColor4f(1, 1, 1, 1);

@@ -38,8 +38,19 @@ class cStartScene : public cSceneSystem {
 
  private:
   void RenderPass(cRenderTextureSystem& target, View view);
+  void RenderNormalViews();
+  template <class Target>
+  void BeginPass(Target& target);
+  template <class Target>
+  void EndPass(Target& target);
+  void ClearAndPlaceCamera();
+  void DrawSky();
+  void DrawLogoWithEffect(View view);
+  void DrawWater();
   void BloomPass(cRenderTextureSystem& target, GLuint source, float threshold);
   static void PlaceScreenQuad();
+
+  cRenderTexturePair normalViews;  // mainTarget and bloomSource drawn at once
 };
 
 }  // namespace VantorGL
