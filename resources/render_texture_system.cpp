@@ -100,7 +100,7 @@ void cRenderTextureSystem::CopyDepth() {
 
 bool cRenderTexturePair::Create(const cRenderTextureSystem& first, const cRenderTextureSystem& second) {
   if (first.frameBuffer == 0 || second.frameBuffer == 0 || first.width != second.width ||
-      first.height != second.height || epoxy_gl_version() < 20)
+      first.height != second.height || !platform::HasGlExtension("GL_ARB_draw_buffers"))
     return false;
   GLint drawBuffers = 0;
   glGetIntegerv(GL_MAX_DRAW_BUFFERS, &drawBuffers);

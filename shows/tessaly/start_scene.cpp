@@ -242,10 +242,17 @@ void cStartScene::DrawWaterSurface() {
   // Evaluator maps are unit 0's state: GL refuses glMap2 while another unit is active
   // (the water effect leaves unit 3 active), and the patch would then never be defined.
   glActiveTexture(GL_TEXTURE0);
-  glMap2f(GL_MAP2_VERTEX_3, 0, 1, 3, 8, 0, 1, 24, 8, &kWater.points[0][0][0]);
-  glMap2f(GL_MAP2_TEXTURE_COORD_2, 0, 1, 2, 2, 0, 1, 4, 2, &kWater.texCoords[0][0][0]);
-  glMapGrid2f(64, 0, 1, 64, 0, 1);
-  glEvalMesh2(GL_FILL, 0, 64, 0, 64);
+  if (!waterMesh.IsCaptured()) {
+    glMap2f(GL_MAP2_VERTEX_3, 0, 1, 3, 8, 0, 1, 24, 8, &kWater.points[0][0][0]);
+    glMap2f(GL_MAP2_TEXTURE_COORD_2, 0, 1, 2, 2, 0, 1, 4, 2, &kWater.texCoords[0][0][0]);
+    glMapGrid2f(64, 0, 1, 64, 0, 1);
+    // The patch never changes (the ripples are the water effect's): evaluated once.
+    if (!waterMesh.Capture(64, 64)) {
+      glEvalMesh2(GL_FILL, 0, 64, 0, 64);
+      return;
+    }
+  }
+  waterMesh.Draw();
 }
 
 }  // namespace VantorGL

@@ -8,6 +8,7 @@
 #include <epoxy/gl.h>
 
 #include "resources/render_texture_system.h"
+#include "scenedata/evaluated_mesh.h"
 #include "scenes/scene_system.h"
 
 namespace VantorGL {
@@ -51,6 +52,7 @@ class cStartScene : public cSceneSystem {
   static void PlaceScreenQuad();
 
   cRenderTexturePair normalViews;  // mainTarget and bloomSource drawn at once
+  cEvaluatedMesh waterMesh;        // the water patch, evaluated on its first draw
 };
 
 }  // namespace VantorGL
