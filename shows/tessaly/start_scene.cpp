@@ -32,6 +32,7 @@ int32_t cStartScene::Init() {
   sceneTimeMs = 0;
   for (cRenderTextureSystem* t : {&mainTarget, &bloomSource, &reflectionTarget, &brightTarget, &blurTarget})
     t->Create(1024, 768, 0);
+  mirroredSky.Create(reflectionTarget, bloomSource);
   normalViews.Create(mainTarget, bloomSource);
   ApplySceneGlState();
   glEnable(GL_TEXTURE_2D);
@@ -69,27 +70,33 @@ void cStartScene::RenderPass(cRenderTextureSystem& target, View view) {
   EndPass(target);
 }
 
-// mainTarget and bloomSource show the same normal view but for its sky. The logo's
-// effect leaves its normal map enabled on unit 1, so the sky, drawn without a
-// program, comes out tinted by it in mainTarget, whose pass follows the mirrored
-// view, and untinted in bloomSource, whose pass followed the water's Release. Each
-// target gets its own sky; the logo and the water, the costly part, are drawn
-// once into both.
-void cStartScene::RenderNormalViews() {
-  if (!normalViews.IsReady()) {
+// The mirrored view into reflectionTarget, the normal view into mainTarget and
+// again into bloomSource, with what they have in common drawn once. bloomSource's
+// sky is the mirrored view's; mainTarget's differs: the logo's effect leaves its
+// normal map enabled on unit 1, which tints a sky drawn without a program right
+// after the mirrored view, not one drawn after the water's Release. So one sky goes
+// into reflectionTarget and bloomSource at once, the tinted one into mainTarget, and
+// the normal view's logo and water, the costly part, into mainTarget and bloomSource
+// at once. Where the driver cannot draw into two targets, the passes go one by one.
+void cStartScene::RenderViews() {
+  if (!mirroredSky.IsReady() || !normalViews.IsReady()) {
+    RenderPass(reflectionTarget, View::kMirrored);
     RenderPass(mainTarget, View::kNormal);
     RenderPass(bloomSource, View::kNormal);
     return;
   }
-  for (cRenderTextureSystem* target : {&mainTarget, &bloomSource}) {
-    BeginPass(*target);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    ClearAndPlaceCamera();
-    if (target == &bloomSource) resources->waterShader.Release();
-    DrawSky();
-    EndPass(*target);
-  }
+  BeginPass(mirroredSky);
+  ClearAndPlaceCamera();
+  DrawSky();
+  EndPass(mirroredSky);
+  BeginPass(reflectionTarget);
+  DrawLogoWithEffect(View::kMirrored);
+  EndPass(reflectionTarget);
+
+  BeginPass(mainTarget);
+  ClearAndPlaceCamera();
+  DrawSky();
+  EndPass(mainTarget);
   // Tested against mainTarget's depth, which its sky left as bloomSource's did.
   BeginPass(normalViews);
   DrawLogoWithEffect(View::kNormal);
@@ -127,8 +134,7 @@ void cStartScene::BloomPass(cRenderTextureSystem& target, GLuint source, float t
 
 void cStartScene::Draw() {
   glEnable(GL_MULTISAMPLE);
-  RenderPass(reflectionTarget, View::kMirrored);
-  RenderNormalViews();
+  RenderViews();  // the 3D passes
 
   BloomPass(brightTarget, bloomSource.colorTexture, 0.5f);
   BloomPass(blurTarget, brightTarget.colorTexture, 0.0f);

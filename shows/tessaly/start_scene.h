@@ -39,7 +39,7 @@ class cStartScene : public cSceneSystem {
 
  private:
   void RenderPass(cRenderTextureSystem& target, View view);
-  void RenderNormalViews();
+  void RenderViews();
   template <class Target>
   void BeginPass(Target& target);
   template <class Target>
@@ -51,6 +51,7 @@ class cStartScene : public cSceneSystem {
   void BloomPass(cRenderTextureSystem& target, GLuint source, float threshold);
   static void PlaceScreenQuad();
 
+  cRenderTexturePair mirroredSky;  // reflectionTarget and bloomSource drawn at once
   cRenderTexturePair normalViews;  // mainTarget and bloomSource drawn at once
   cEvaluatedMesh waterMesh;        // the water patch, evaluated on its first draw
 };

@@ -235,8 +235,8 @@ std::vector<uint16_t> TargetTexels(const cRenderTextureSystem& target) {
   return texels;
 }
 
-// The water scene draws its normal view once into two targets and its water from a
-// surface evaluated once. A second water scene, made where the driver offers
+// The water scene draws its sky and its normal view's logo and water each once into
+// two targets, and its water from a surface evaluated once. A second water scene, made where the driver offers
 // neither two draw buffers nor transform feedback, draws them pass by pass, the
 // patch evaluated at every draw, as the passes are laid out: the two must give
 // the same bits, in the window and in every target.
@@ -279,6 +279,8 @@ TEST_F(ProductionScenes, WaterSceneDrawnOnceGivesThePicturesOfItsPassesDrawnOneB
     EXPECT_EQ(2 * static_cast<int>(draws.size()), 3 * logosOnce)
         << "the logo drawn in two views against three at " << t;
     EXPECT_TRUE(ReadWindow() == windowOnce) << "the window at " << t << " ms";
+    EXPECT_TRUE(TargetTexels(once.reflectionTarget) == TargetTexels(oneByOne.reflectionTarget))
+        << "mirrored view at " << t;
     EXPECT_TRUE(TargetTexels(once.mainTarget) == TargetTexels(oneByOne.mainTarget)) << "main view at " << t;
     EXPECT_TRUE(TargetTexels(once.bloomSource) == TargetTexels(oneByOne.bloomSource)) << "glow's source at " << t;
     EXPECT_TRUE(TargetTexels(once.blurTarget) == TargetTexels(oneByOne.blurTarget)) << "glow at " << t;
