@@ -125,7 +125,7 @@ TEST_F(ProductionScenes, RegistryHoldsEveryAsset) {
 }
 
 // The model-view matrix at each element draw (only the logo draws elements in
-// the water scene: the sky, the water and the quads are immediate).
+// the water scene: the sky and the quads are immediate, the water an array draw).
 std::vector<std::array<double, 16>>* g_elementDraws = nullptr;
 PFNGLDRAWELEMENTSPROC g_drawElements = nullptr;
 
