@@ -6,7 +6,8 @@
 //                frame loop's body: the message pump, Update, the clock's Tick,
 //                Draw, the buffer swap, then glFinish. With "--scene start" it
 //                plays the water scene alone (as tessaly-capture --scene start),
-//                where every frame's picture is new.
+//                where every frame's picture is new. "--frames N" stops it after N
+//                of its frames (the water scene's 30 s take long to draw).
 //   minimal    - a child process with its own Xvfb and window: the background
 //                and the slide as two quads into a 1024x768 RGBA16F target, the
 //                target as one quad onto the window, swap, glFinish. It draws both
@@ -76,6 +77,7 @@ constexpr int kShowFps = 60;
 int64_t g_counter = 0;      // the virtual clock (microseconds)
 int64_t g_showFrame = 0;    // the show's next frame on it
 size_t g_scene = VantorGL::TessalyShow::kShow;
+long g_frameLimit = 0;      // the show's frames to play; 0: to its end
 
 double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
 
@@ -324,7 +326,7 @@ Show* g_production = nullptr;
 void BM_ShowAgainstMinimal(benchmark::State& state) {
   for (auto _ : state) {
     int32_t stoppedAt = VantorGL::cTimer::Instance().nowMs;
-    while (!g_production->ended) {
+    while (!g_production->ended && (g_frameLimit == 0 || g_showFrames < g_frameLimit)) {
       // The minimal program's block.
       const int32_t count = kBlockFrames;
       std::vector<double> times(count + 2);  // the frames, then the block's CPU time: process, loop thread
@@ -367,14 +369,21 @@ BENCHMARK(BM_ShowAgainstMinimal)->Iterations(1)->Unit(benchmark::kSecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  // "--scene start": the water scene instead of the show (taken out before Google Benchmark reads the rest).
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::string(argv[i]) == "--scene" && std::string(argv[i + 1]) == "start") {
+  // "--scene start": the water scene instead of the show; "--frames N": a limit
+  // (both taken out before Google Benchmark reads the rest).
+  for (int i = 1; i + 1 < argc;) {
+    const std::string option = argv[i], value = argv[i + 1];
+    if (option == "--scene" && value == "start")
       g_scene = VantorGL::TessalyShow::kStart;
-      for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
-      argc -= 2;
-      break;
+    else if (option == "--frames")
+      g_frameLimit = std::atol(value.c_str());
+    else {
+      ++i;
+      continue;
     }
+    for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
+    argc -= 2;
+  }
   // The stage copy first: the minimal program reads its pictures from it.
   vantor_test::WorkDir dir = vantor_test::WorkDir::CopyOfStage();
   if (!fs::exists(dir.File("data/default.qelProperty"))) {

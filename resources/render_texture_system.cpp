@@ -98,4 +98,36 @@ void cRenderTextureSystem::CopyDepth() {
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
 }
 
+bool cRenderTexturePair::Create(const cRenderTextureSystem& first, const cRenderTextureSystem& second) {
+  if (first.frameBuffer == 0 || second.frameBuffer == 0 || first.width != second.width ||
+      first.height != second.height || !platform::HasGlExtension("GL_ARB_draw_buffers"))
+    return false;
+  GLint drawBuffers = 0;
+  glGetIntegerv(GL_MAX_DRAW_BUFFERS, &drawBuffers);
+  if (drawBuffers < 2) return false;
+
+  GLuint fb = 0;
+  glGenFramebuffersEXT(1, &fb);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fb);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, first.colorTexture, 0);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_TEXTURE_2D, second.colorTexture, 0);
+  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, first.depthBuffer);
+  const GLenum both[2] = {GL_COLOR_ATTACHMENT0_EXT, GL_COLOR_ATTACHMENT1_EXT};
+  glDrawBuffers(2, both);
+  const GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  if (status != GL_FRAMEBUFFER_COMPLETE_EXT) {
+    glDeleteFramebuffersEXT(1, &fb);
+    return false;
+  }
+  frameBuffer = fb;
+  width = first.width;
+  height = first.height;
+  return true;
+}
+
+void cRenderTexturePair::Begin() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer); }
+
+void cRenderTexturePair::End() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0); }
+
 }  // namespace VantorGL

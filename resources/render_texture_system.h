@@ -36,4 +36,24 @@ class cRenderTextureSystem {
   int32_t height = 0;
 };
 
+// cRenderTexturePair: two targets of one size drawn at once. Its framebuffer holds
+// the first target's colour texture (draw buffer 0), the second's (draw buffer 1)
+// and the first's depth renderbuffer; a fragment's one colour (gl_FragColor or the
+// fixed pipeline's) goes to both. The targets must outlive it. Main thread.
+class cRenderTexturePair {
+ public:
+  // False, with nothing made, where the driver offers fewer than two draw buffers
+  // or cannot render to the pair; the caller then draws into each target alone.
+  bool Create(const cRenderTextureSystem& first, const cRenderTextureSystem& second);
+  bool IsReady() const { return frameBuffer != 0; }
+  void Begin();
+  void End();
+
+  int32_t width = 0;
+  int32_t height = 0;
+
+ private:
+  uint32_t frameBuffer = 0;
+};
+
 }  // namespace VantorGL

@@ -32,6 +32,8 @@ int32_t cStartScene::Init() {
   sceneTimeMs = 0;
   for (cRenderTextureSystem* t : {&mainTarget, &bloomSource, &reflectionTarget, &brightTarget, &blurTarget})
     t->Create(1024, 768, 0);
+  mirroredSky.Create(reflectionTarget, bloomSource);
+  normalViews.Create(mainTarget, bloomSource);
   ApplySceneGlState();
   glEnable(GL_TEXTURE_2D);
 
@@ -47,15 +49,59 @@ int32_t cStartScene::Init() {
 
 void cStartScene::Update() { sceneTimeMs += cTimer::Instance().deltaMs; }
 
-void cStartScene::RenderPass(cRenderTextureSystem& target, View view) {
+template <class Target>
+void cStartScene::BeginPass(Target& target) {
   target.Begin();
   glPushAttrib(GL_VIEWPORT_BIT);
   glViewport(0, 0, target.width, target.height);
+}
+
+template <class Target>
+void cStartScene::EndPass(Target& target) {
+  target.End();
+  glPopAttrib();
+}
+
+void cStartScene::RenderPass(cRenderTextureSystem& target, View view) {
+  BeginPass(target);
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   RenderView(view);
-  target.End();
-  glPopAttrib();
+  EndPass(target);
+}
+
+// The mirrored view into reflectionTarget, the normal view into mainTarget and
+// again into bloomSource, with what they have in common drawn once. bloomSource's
+// sky is the mirrored view's; mainTarget's differs: the logo's effect leaves its
+// normal map enabled on unit 1, which tints a sky drawn without a program right
+// after the mirrored view, not one drawn after the water's Release. So one sky goes
+// into reflectionTarget and bloomSource at once, the tinted one into mainTarget, and
+// the normal view's logo and water, the costly part, into mainTarget and bloomSource
+// at once. Where the driver cannot draw into two targets, the passes go one by one.
+void cStartScene::RenderViews() {
+  if (!mirroredSky.IsReady() || !normalViews.IsReady()) {
+    RenderPass(reflectionTarget, View::kMirrored);
+    RenderPass(mainTarget, View::kNormal);
+    RenderPass(bloomSource, View::kNormal);
+    return;
+  }
+  BeginPass(mirroredSky);
+  ClearAndPlaceCamera();
+  DrawSky();
+  EndPass(mirroredSky);
+  BeginPass(reflectionTarget);
+  DrawLogoWithEffect(View::kMirrored);
+  EndPass(reflectionTarget);
+
+  BeginPass(mainTarget);
+  ClearAndPlaceCamera();
+  DrawSky();
+  EndPass(mainTarget);
+  // Tested against mainTarget's depth, which its sky left as bloomSource's did.
+  BeginPass(normalViews);
+  DrawLogoWithEffect(View::kNormal);
+  DrawWater();
+  EndPass(normalViews);
 }
 
 void cStartScene::PlaceScreenQuad() {
@@ -88,9 +134,7 @@ void cStartScene::BloomPass(cRenderTextureSystem& target, GLuint source, float t
 
 void cStartScene::Draw() {
   glEnable(GL_MULTISAMPLE);
-  RenderPass(reflectionTarget, View::kMirrored);
-  RenderPass(mainTarget, View::kNormal);
-  RenderPass(bloomSource, View::kNormal);
+  RenderViews();  // the 3D passes
 
   BloomPass(brightTarget, bloomSource.colorTexture, 0.5f);
   BloomPass(blurTarget, brightTarget.colorTexture, 0.0f);
@@ -113,19 +157,26 @@ void cStartScene::Draw() {
 }
 
 void cStartScene::RenderView(View view) {
-  const float s = view == View::kMirrored ? -1.0f : 1.0f;
+  ClearAndPlaceCamera();
+  DrawSky();
+  DrawLogoWithEffect(view);
+  if (view == View::kMirrored) return;
+  DrawWater();
+}
+
+void cStartScene::ClearAndPlaceCamera() {
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-
   const double a = sceneTimeMs / 5600.0;
   const double eye[3] = {50 * std::sin(a), 20, -50 * std::cos(a)};
   const double centre[3] = {0, 10, 0}, up[3] = {0, 1, 0};
   camera.SetLookAt(eye, centre, up);
+}
 
+void cStartScene::DrawSky() {
   glLoadIdentity();
   camera.ApplyLookAt();
   glColor4f(1, 1, 1, 1);
-
   glTranslated(camera.eye[0], -20, camera.eye[2]);
   resources->skyTexture.Bind();
   glPushMatrix();
@@ -133,7 +184,11 @@ void cStartScene::RenderView(View view) {
   DrawGeoSphere(1);
   glPopMatrix();
   resources->skyTexture.Unbind();
+}
 
+// The mirrored view turns the logo upside down about the water's plane.
+void cStartScene::DrawLogoWithEffect(View view) {
+  const float s = view == View::kMirrored ? -1.0f : 1.0f;
   glLoadIdentity();
   camera.ApplyLookAt();
   glColor4f(1, 1, 1, 1);
@@ -151,9 +206,9 @@ void cStartScene::RenderView(View view) {
     if (normalMapping.entryPoints().ActiveTextureARB)
       normalMapping.entryPoints().ActiveTextureARB(GL_TEXTURE0);
   }
+}
 
-  if (view == View::kMirrored) return;
-
+void cStartScene::DrawWater() {
   glLoadIdentity();
   camera.ApplyLookAt();
   glColor4f(1, 1, 1, 1);
@@ -193,10 +248,17 @@ void cStartScene::DrawWaterSurface() {
   // Evaluator maps are unit 0's state: GL refuses glMap2 while another unit is active
   // (the water effect leaves unit 3 active), and the patch would then never be defined.
   glActiveTexture(GL_TEXTURE0);
-  glMap2f(GL_MAP2_VERTEX_3, 0, 1, 3, 8, 0, 1, 24, 8, &kWater.points[0][0][0]);
-  glMap2f(GL_MAP2_TEXTURE_COORD_2, 0, 1, 2, 2, 0, 1, 4, 2, &kWater.texCoords[0][0][0]);
-  glMapGrid2f(64, 0, 1, 64, 0, 1);
-  glEvalMesh2(GL_FILL, 0, 64, 0, 64);
+  if (!waterMesh.IsCaptured()) {
+    glMap2f(GL_MAP2_VERTEX_3, 0, 1, 3, 8, 0, 1, 24, 8, &kWater.points[0][0][0]);
+    glMap2f(GL_MAP2_TEXTURE_COORD_2, 0, 1, 2, 2, 0, 1, 4, 2, &kWater.texCoords[0][0][0]);
+    glMapGrid2f(64, 0, 1, 64, 0, 1);
+    // The patch never changes (the ripples are the water effect's): evaluated once.
+    if (!waterMesh.Capture(64, 64)) {
+      glEvalMesh2(GL_FILL, 0, 64, 0, 64);
+      return;
+    }
+  }
+  waterMesh.Draw();
 }
 
 }  // namespace VantorGL

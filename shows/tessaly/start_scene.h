@@ -8,6 +8,7 @@
 #include <epoxy/gl.h>
 
 #include "resources/render_texture_system.h"
+#include "scenedata/evaluated_mesh.h"
 #include "scenes/scene_system.h"
 
 namespace VantorGL {
@@ -38,8 +39,21 @@ class cStartScene : public cSceneSystem {
 
  private:
   void RenderPass(cRenderTextureSystem& target, View view);
+  void RenderViews();
+  template <class Target>
+  void BeginPass(Target& target);
+  template <class Target>
+  void EndPass(Target& target);
+  void ClearAndPlaceCamera();
+  void DrawSky();
+  void DrawLogoWithEffect(View view);
+  void DrawWater();
   void BloomPass(cRenderTextureSystem& target, GLuint source, float threshold);
   static void PlaceScreenQuad();
+
+  cRenderTexturePair mirroredSky;  // reflectionTarget and bloomSource drawn at once
+  cRenderTexturePair normalViews;  // mainTarget and bloomSource drawn at once
+  cEvaluatedMesh waterMesh;        // the water patch, evaluated on its first draw
 };
 
 }  // namespace VantorGL
