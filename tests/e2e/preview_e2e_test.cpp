@@ -71,13 +71,9 @@ class PreviewEndToEnd : public ::testing::Test {
 
   // Waits until standard error holds `count` lines containing `text`.
   bool WaitForLine(const std::string& text, int count, int timeoutMs = kLineMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
-      if (CountLines(text) >= count) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (std::chrono::steady_clock::now() < deadline && preview.Running());
-    return false;
+    return preview.WaitForStderr(text, count, timeoutMs);
   }
+
 
   // The window's picture once it shows `expected`, or after 3 s: the line
   // that a seek is on screen comes right after the swap, which the X server
@@ -128,12 +124,8 @@ class PreviewEndToEnd : public ::testing::Test {
     ASSERT_TRUE(WaitForLine(line, seen + 1)) << preview.Stderr();
   }
 
-  int CountLines(const std::string& text) {
-    const std::string err = preview.Stderr();
-    int found = 0;
-    for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++found;
-    return found;
-  }
+  int CountLines(const std::string& text) { return preview.CountInStderr(text); }
+
 
   // Escape ends the preview with status 0; what it wrote.
   std::string Quit() {

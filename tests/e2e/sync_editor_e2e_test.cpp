@@ -53,20 +53,12 @@ class SyncEditorEndToEnd : public ::testing::Test {
     ASSERT_FALSE(windowId.empty());
   }
 
-  int CountLines(const std::string& text) const {
-    const std::string err = preview.Stderr();
-    int n = 0;
-    for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++n;
-    return n;
-  }
+  int CountLines(const std::string& text) const { return preview.CountInStderr(text); }
+
   bool WaitForLine(const std::string& text, int count, int timeoutMs = kLineMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
-      if (CountLines(text) >= count) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (std::chrono::steady_clock::now() < deadline && preview.Running());
-    return false;
+    return preview.WaitForStderr(text, count, timeoutMs);
   }
+
   // The window's picture once it differs from `before` (held, nothing else changes it).
   Rgb PictureOtherThan(const Rgb& before) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

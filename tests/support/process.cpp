@@ -133,6 +133,22 @@ void Program::Signal(int signal) {
 std::string Program::Stdout() const { return ReadText(outPath_); }
 std::string Program::Stderr() const { return ReadText(errPath_); }
 
+int Program::CountInStderr(const std::string& text) const {
+  const std::string err = Stderr();
+  int n = 0;
+  for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++n;
+  return n;
+}
+
+bool Program::WaitForStderr(const std::string& text, int count, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  do {
+    if (CountInStderr(text) >= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (std::chrono::steady_clock::now() < deadline && Running());
+  return false;
+}
+
 ProgramResult Program::Wait(int timeoutMs) {
   ProgramResult result;
   if (pid_ <= 0) return result;

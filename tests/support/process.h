@@ -93,6 +93,11 @@ class Program {
   // What the program wrote so far.
   std::string Stdout() const;
   std::string Stderr() const;
+  // How many times standard error holds `text` so far.
+  int CountInStderr(const std::string& text) const;
+  // Waits until standard error holds `text` `count` times; false at the
+  // deadline or once the program has ended without it.
+  bool WaitForStderr(const std::string& text, int count, int timeoutMs);
 
  private:
   void KillGroup();
