@@ -30,10 +30,6 @@ cStartScene::~cStartScene() { outlineFont.DeleteFontLists(); }
 int32_t cStartScene::Init() {
   outlineFont.BuildOutlineFont();
   sceneTimeMs = 0;
-  for (cRenderTextureSystem* t : {&mainTarget, &bloomSource, &reflectionTarget, &brightTarget, &blurTarget})
-    t->Create(1024, 768, 0);
-  mirroredSky.Create(reflectionTarget, bloomSource);
-  normalViews.Create(mainTarget, bloomSource);
   ApplySceneGlState();
   glEnable(GL_TEXTURE_2D);
 
@@ -132,7 +128,23 @@ void cStartScene::BloomPass(cRenderTextureSystem& target, GLuint source, float t
   glPopAttrib();
 }
 
+// The targets hold some 65 MB that the driver zeroes as it makes them: made when the
+// scene is first drawn, not for a show that never plays it. Making them binds
+// their textures; what was bound is bound again, so the first frame is drawn as
+// every other.
+void cStartScene::MakeTargets() {
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  for (cRenderTextureSystem* t : {&mainTarget, &bloomSource, &reflectionTarget, &brightTarget, &blurTarget})
+    t->Create(1024, 768, 0);
+  mirroredSky.Create(reflectionTarget, bloomSource);
+  normalViews.Create(mainTarget, bloomSource);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+  targetsMade_ = true;
+}
+
 void cStartScene::Draw() {
+  if (!targetsMade_) MakeTargets();
   glEnable(GL_MULTISAMPLE);
   RenderViews();  // the 3D passes
 

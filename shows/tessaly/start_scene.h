@@ -50,10 +50,12 @@ class cStartScene : public cSceneSystem {
   void DrawWater();
   void BloomPass(cRenderTextureSystem& target, GLuint source, float threshold);
   static void PlaceScreenQuad();
+  void MakeTargets();
 
   cRenderTexturePair mirroredSky;  // reflectionTarget and bloomSource drawn at once
   cRenderTexturePair normalViews;  // mainTarget and bloomSource drawn at once
   cEvaluatedMesh waterMesh;        // the water patch, evaluated on its first draw
+  bool targetsMade_ = false;       // the five targets and the pairs, on the first draw
 };
 
 }  // namespace VantorGL
