@@ -34,8 +34,9 @@ TEST_TIMEOUT=${MUTATE_TEST_TIMEOUT:-240}
 # exactly once in FILE), "+ TEXT" what replaces it (a "+" alone, or none: the text
 # is deleted). Several "-" or "+" lines in a row make one text of several lines,
 # each line's indentation written after the "- " or "+ ", an empty line as a "-"
-# or "+" alone.
-declare -a NAMES FILES FROMS TOS
+# or "+" alone. An optional "= TEST" after them names the test meant to catch
+# the change: it runs first, and the suite runs only when it passes.
+declare -a NAMES FILES FROMS TOS HINTS
 list_errors=()
 parse_list() {
   local line n=-1 number=0 last=""
@@ -43,7 +44,7 @@ parse_list() {
     number=$((number + 1))
     case "$line" in
       "@ "*)
-        n=$((n + 1)); read -r _ NAMES[n] FILES[n] <<<"$line"; FROMS[n]=""; TOS[n]=""; last="@"
+        n=$((n + 1)); read -r _ NAMES[n] FILES[n] <<<"$line"; FROMS[n]=""; TOS[n]=""; HINTS[n]=""; last="@"
         [ -n "${FILES[n]}" ] || list_errors+=("line $number: no file after the name") ;;
       "- "* | "-")
         if [ "$last" != "@" ] && [ "$last" != "-" ]; then list_errors+=("line $number: '-' outside a change"); continue; fi
@@ -57,6 +58,9 @@ parse_list() {
         [ "$line" = "+" ] && line="+ "
         if [ "$last" = "+" ]; then TOS[n]+=$'\n'${line#+ }; else TOS[n]=${line#+ }; fi
         last="+" ;;
+      "= "*)
+        if [ "$last" != "-" ] && [ "$last" != "+" ]; then list_errors+=("line $number: '=' before its change"); continue; fi
+        HINTS[n]=${line#= }; last="=" ;;
       *) last="" ;;
     esac
   done <"$LIST"
@@ -246,10 +250,22 @@ for i in "${selected[@]}"; do
     echo "$tag: not judged: its text is not found exactly once in $file"
     continue
   fi
-  if ! cmake --build "$BUILD" -j"$JOBS" >"$WORK/build.log" 2>&1; then
+  # The test named for the change first: it must fail twice on its own, so that
+  # a loaded machine's one slow run is not taken for a catch.
+  first=""
+  built=1
+  cmake --build "$BUILD" -j"$JOBS" >"$WORK/build.log" 2>&1 || built=""
+  if [ -n "$built" ] && [ -n "${HINTS[i]}" ]; then
+    if ! (cd "$BUILD" && ctest -N -R "$(exact_pattern <<<"${HINTS[i]}")" | grep -q "^Total Tests: 1$"); then
+      echo "$tag: its test ${HINTS[i]} is not in the suite; the whole suite runs" >&2
+    elif ! run_again "test ${HINTS[i]}" && ! run_again "test ${HINTS[i]}"; then
+      first="test ${HINTS[i]}"
+    fi
+  fi
+  if [ -z "$built" ]; then
     unjudged+=("$name (does not build)")
     echo "$tag: not judged: does not build"
-  elif first=$(run_suite); then
+  elif [ -z "$first" ] && first=$(run_suite); then
     missed+=("$name ($file: '${FROMS[i]}' -> '${TOS[i]}')")
     echo "$tag: MISSED"
   else
