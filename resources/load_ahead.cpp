@@ -1,5 +1,6 @@
 #include "resources/load_ahead.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,6 +14,46 @@ namespace VantorGL {
 namespace {
 constexpr size_t kNone = static_cast<size_t>(-1);
 constexpr int kWorkerNice = 5;
+
+// The live objects, for the fork handlers. The registry's lock is held from
+// before the fork to after it, in the parent and in the child.
+std::mutex g_liveMutex;
+std::vector<LoadAhead*> g_live;
+thread_local bool t_inJob = false;  // a job that forks cannot wait for itself
+}  // namespace
+
+void LoadAhead::RegisterForkHandlers() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // The copy has no workers: its condition variables still count theirs as
+    // waiting, so a notification there would wait for them; only the flag goes.
+    pthread_atfork([] { HoldForFork(); }, [] { ReleaseAfterFork(); },
+                   [] {
+                     for (LoadAhead* ahead : g_live) ahead->forkHold_ = false;
+                     g_liveMutex.unlock();
+                   });
+  });
+}
+
+void LoadAhead::HoldForFork() {
+  g_liveMutex.lock();
+  if (t_inJob) return;
+  for (LoadAhead* ahead : g_live) {
+    std::unique_lock lock(ahead->mutex_);
+    ahead->forkHold_ = true;
+    ahead->changed_.wait(lock, [ahead] { return ahead->running_ == 0; });
+  }
+}
+
+void LoadAhead::ReleaseAfterFork() {
+  for (LoadAhead* ahead : g_live) {
+    {
+      std::lock_guard lock(ahead->mutex_);
+      ahead->forkHold_ = false;
+    }
+    ahead->changed_.notify_all();
+  }
+  g_liveMutex.unlock();
 }
 
 int LoadAhead::DefaultWorkers() {
@@ -21,9 +62,17 @@ int LoadAhead::DefaultWorkers() {
 }
 
 LoadAhead::LoadAhead(int workers, size_t window)
-    : workerCount_(std::max(workers, 0)), window_(std::max<size_t>(window, 1)) {}
+    : workerCount_(std::max(workers, 0)), window_(std::max<size_t>(window, 1)) {
+  RegisterForkHandlers();
+  std::lock_guard lock(g_liveMutex);
+  g_live.push_back(this);
+}
 
-LoadAhead::~LoadAhead() { Stop(); }
+LoadAhead::~LoadAhead() {
+  Stop();
+  std::lock_guard lock(g_liveMutex);
+  g_live.erase(std::find(g_live.begin(), g_live.end(), this));
+}
 
 size_t LoadAhead::Add(Job job) {
   std::unique_lock lock(mutex_);
@@ -49,6 +98,7 @@ void LoadAhead::StartWorkers() {
 }
 
 size_t LoadAhead::NextStartable() const {
+  if (forkHold_) return kNone;
   size_t i = nextToStart_;
   while (i < states_.size() && states_[i] != State::kWaiting) ++i;
   return i < states_.size() && i < taken_ + window_ ? i : kNone;
@@ -58,8 +108,10 @@ void LoadAhead::Run(std::unique_lock<std::mutex>& lock, size_t index) {
   states_[index] = State::kRunning;
   if (index == nextToStart_) ++nextToStart_;
   Job job = std::move(jobs_[index]);
+  ++running_;
   lock.unlock();
   bool ok = true;
+  t_inJob = true;
   try {
     job();
   } catch (...) {
@@ -68,7 +120,9 @@ void LoadAhead::Run(std::unique_lock<std::mutex>& lock, size_t index) {
     ok = false;
   }
   job = nullptr;  // whatever the job held goes before anyone is told
+  t_inJob = false;
   lock.lock();
+  --running_;
   states_[index] = ok ? State::kDone : State::kFailed;
   changed_.notify_all();
 }
@@ -93,7 +147,8 @@ bool LoadAhead::Take(size_t index) {
     changed_.notify_all();  // the window has moved on
   }
   // Nobody has started it (no worker is free, or the jobs before it were
-  // skipped): run it here, as a serial load would.
+  // skipped): run it here, as a serial load would, once no fork is under way.
+  changed_.wait(lock, [&] { return !forkHold_; });
   if (states_[index] == State::kWaiting) Run(lock, index);
   // A worker has it. A later job taken here meanwhile would hold this thread to
   // its own end, however long after this one's: wait instead.

@@ -13,6 +13,11 @@
 //
 // Add, Take and Stop belong to the thread that owns the object; jobs run on the
 // workers or inside Take.
+//
+// A fork (SDL shows its message boxes from a forked copy of the process) waits
+// for the running jobs to end and starts none until it is done: the copy has
+// only the forking thread, and a lock a worker held at that instant (the
+// allocator's, where it is not made safe for forks) would stay locked in it.
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -55,6 +60,11 @@ class LoadAhead {
  private:
   enum class State { kWaiting, kRunning, kDone, kFailed, kDropped };
 
+  // Around a fork of the process: every live object holds its workers.
+  static void RegisterForkHandlers();
+  static void HoldForFork();
+  static void ReleaseAfterFork();
+
   void StartWorkers();
   void WorkerLoop();
   // The next job a thread may start, or npos. Lock held.
@@ -72,6 +82,8 @@ class LoadAhead {
   size_t taken_ = 0;        // the window starts here
   bool started_ = false;
   bool stopping_ = false;
+  bool forkHold_ = false;    // a fork is under way: no job starts
+  size_t running_ = 0;       // jobs running on the workers
   std::vector<std::thread> workers_;
 };
 
