@@ -16,9 +16,17 @@ constexpr size_t kNone = static_cast<size_t>(-1);
 constexpr int kWorkerNice = 5;
 
 // The live objects, for the fork handlers. The registry's lock is held from
-// before the fork to after it, in the parent and in the child.
-std::mutex g_liveMutex;
-std::vector<LoadAhead*> g_live;
+// before the fork to after it, in the parent and in the child. Made on first
+// use and never destroyed: objects with static storage (a program's own) are
+// made before it and go after it.
+std::mutex& LiveMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+std::vector<LoadAhead*>& Live() {
+  static auto* live = new std::vector<LoadAhead*>;
+  return *live;
+}
 thread_local bool t_inJob = false;  // a job that forks cannot wait for itself
 }  // namespace
 
@@ -29,16 +37,16 @@ void LoadAhead::RegisterForkHandlers() {
     // waiting, so a notification there would wait for them; only the flag goes.
     pthread_atfork([] { HoldForFork(); }, [] { ReleaseAfterFork(); },
                    [] {
-                     for (LoadAhead* ahead : g_live) ahead->forkHold_ = false;
-                     g_liveMutex.unlock();
+                     for (LoadAhead* ahead : Live()) ahead->forkHold_ = false;
+                     LiveMutex().unlock();
                    });
   });
 }
 
 void LoadAhead::HoldForFork() {
-  g_liveMutex.lock();
+  LiveMutex().lock();
   if (t_inJob) return;
-  for (LoadAhead* ahead : g_live) {
+  for (LoadAhead* ahead : Live()) {
     std::unique_lock lock(ahead->mutex_);
     ahead->forkHold_ = true;
     ahead->changed_.wait(lock, [ahead] { return ahead->running_ == 0; });
@@ -46,14 +54,14 @@ void LoadAhead::HoldForFork() {
 }
 
 void LoadAhead::ReleaseAfterFork() {
-  for (LoadAhead* ahead : g_live) {
+  for (LoadAhead* ahead : Live()) {
     {
       std::lock_guard lock(ahead->mutex_);
       ahead->forkHold_ = false;
     }
     ahead->changed_.notify_all();
   }
-  g_liveMutex.unlock();
+  LiveMutex().unlock();
 }
 
 int LoadAhead::DefaultWorkers() {
@@ -64,14 +72,14 @@ int LoadAhead::DefaultWorkers() {
 LoadAhead::LoadAhead(int workers, size_t window)
     : workerCount_(std::max(workers, 0)), window_(std::max<size_t>(window, 1)) {
   RegisterForkHandlers();
-  std::lock_guard lock(g_liveMutex);
-  g_live.push_back(this);
+  std::lock_guard lock(LiveMutex());
+  Live().push_back(this);
 }
 
 LoadAhead::~LoadAhead() {
   Stop();
-  std::lock_guard lock(g_liveMutex);
-  g_live.erase(std::find(g_live.begin(), g_live.end(), this));
+  std::lock_guard lock(LiveMutex());
+  Live().erase(std::find(Live().begin(), Live().end(), this));
 }
 
 size_t LoadAhead::Add(Job job) {
