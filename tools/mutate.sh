@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How many real faults do the tests catch? Applies each small source change listed
 # in tools/mutations.list (a flipped comparison, a changed constant, a deleted call)
-# to a copy of the tree, builds it, runs the suite until its first failure, and
+# to a copy of the tree, builds it, runs the test named for the change, then (if
+# that passes) the suite and the packages' checks until the first failure, and
 # reports how many changes the tests caught, naming the ones they missed and the
 # ones it could not judge.
 #
