@@ -180,6 +180,12 @@ bool PlausibleRawSize(uint64_t rawBytes, size_t fileBytes) {
   return rawBytes <= uint64_t{1040} * fileBytes + 4096;
 }
 
+uint32_t BigEndian(ByteReader& r, int bytes) {
+  uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) v = (v << 8) | r.U8();
+  return v;
+}
+
 // Every chunk's declared length must lie inside the file, up to IEND. libpng
 // allocates a text chunk's declared length before reading it (a few bytes can
 // ask for 2 GB), so the chunk walk comes first.
@@ -187,8 +193,7 @@ bool ChunksFitInFile(const uint8_t* data, size_t size) {
   ByteReader r(data, size);
   r.Skip(8);
   while (r.ok() && r.remaining() >= 12) {
-    uint32_t length = 0;
-    for (int i = 0; i < 4; ++i) length = (length << 8) | r.U8();
+    const uint32_t length = BigEndian(r, 4);
     char type[4];
     for (char& c : type) c = static_cast<char>(r.U8());
     if (length > 0x7FFFFFFFu || length > r.remaining() || r.remaining() - length < 4) return false;
@@ -432,12 +437,6 @@ bool RunPngRead(PngJob& job) {
 // ---------------------------------------------------------------------------
 // Picture headers: the format and the declared size, read before the platform
 // decoder allocates anything.
-
-uint32_t BigEndian(ByteReader& r, int bytes) {
-  uint32_t v = 0;
-  for (int i = 0; i < bytes; ++i) v = (v << 8) | r.U8();
-  return v;
-}
 
 struct PictureHeader {
   const char* type = nullptr;
