@@ -123,16 +123,20 @@ void cSlideScene::DrawPicture() {
   DrawMirroredPicture(resources->slides[slide]);
 }
 
-void DrawMirroredPicture(cTextureSystem& picture) {
+void PlaceMirroredPicture() {
   glLoadIdentity();
+  glTranslatef(0, 0, -kPictureDistance);
+  glScalef(kPictureHalfWidth, kPictureHalfHeight, 0);
+  glRotatef(0, 0, 1, 0);
+  glScalef(1, -1, 0);
+}
+
+void DrawMirroredPicture(cTextureSystem& picture) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_ALPHA_TEST);
   glEnable(GL_BLEND);
   glColor4f(1, 1, 1, 1);
-  glTranslatef(0, 0, -3.65f);
-  glScalef(2.08f, 1.56f, 0);
-  glRotatef(0, 0, 1, 0);
-  glScalef(1, -1, 0);
+  PlaceMirroredPicture();
   picture.Bind();
   DrawUnitQuad();
   picture.Unbind();

@@ -24,6 +24,12 @@ void ApplySceneGlState();
 // A picture with alpha laid over the view (slides, the overlay): blended, drawn
 // mirrored vertically so that a top-row-first PNG appears upright.
 void DrawMirroredPicture(cTextureSystem& picture);
+// Its placement: the unit quad at this distance before the eye, scaled to these
+// half sizes (wider than the view: the picture fills it), the rows mirrored.
+inline constexpr float kPictureDistance = 3.65f;
+inline constexpr float kPictureHalfWidth = 2.08f;
+inline constexpr float kPictureHalfHeight = 1.56f;
+void PlaceMirroredPicture();
 
 class cSlideScene : public cSceneSystem {
  public:

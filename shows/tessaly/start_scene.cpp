@@ -100,11 +100,17 @@ void cStartScene::RenderViews() {
   EndPass(normalViews);
 }
 
+// The targets' quad: at this distance before the eye, of these half sizes: just
+// inside the view, so that the window's outermost pixels are only partly covered.
+constexpr float kScreenQuadDistance = 5.0f;
+constexpr float kScreenQuadHalfWidth = 2.76f;
+constexpr float kScreenQuadHalfHeight = 2.07f;
+
 void cStartScene::PlaceScreenQuad() {
   glLoadIdentity();
   glColor4f(1, 1, 1, 1);
-  glTranslatef(0, 0, -5);
-  glScalef(2.76f, 2.07f, 0);
+  glTranslatef(0, 0, -kScreenQuadDistance);
+  glScalef(kScreenQuadHalfWidth, kScreenQuadHalfHeight, 0);
   glRotatef(0, 0, 1, 0);
 }
 
@@ -113,7 +119,10 @@ void cStartScene::BloomPass(cRenderTextureSystem& target, GLuint source, float t
   target.Begin();
   glPushAttrib(GL_VIEWPORT_BIT);
   glViewport(0, 0, target.width, target.height);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  // The quad covers every pixel's centre of the one-sample target and is drawn
+  // without blending: nothing of the target's old contents shows, so it is
+  // neither cleared nor depth-tested.
+  glDisable(GL_DEPTH_TEST);
   PlaceScreenQuad();
   bloom.sourceTexture = source;
   bloom.blurFactor = 2.5f;
@@ -124,6 +133,7 @@ void cStartScene::BloomPass(cRenderTextureSystem& target, GLuint source, float t
     bloom.entryPoints().UseProgramObjectARB(0);
     if (bloom.entryPoints().ActiveTextureARB) bloom.entryPoints().ActiveTextureARB(GL_TEXTURE0);
   }
+  glEnable(GL_DEPTH_TEST);
   target.End();
   glPopAttrib();
 }
@@ -139,6 +149,7 @@ void cStartScene::MakeTargets() {
     t->Create(1024, 768, 0);
   mirroredSky.Create(reflectionTarget, bloomSource);
   normalViews.Create(mainTarget, bloomSource);
+  layers_.Build();
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
   targetsMade_ = true;
 }
@@ -152,6 +163,18 @@ void cStartScene::Draw() {
   BloomPass(blurTarget, brightTarget.colorTexture, 0.0f);
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  // Each layer lies in front of the cleared depth and the later ones in front of
+  // the earlier: the depth test would pass everywhere, and costs per sample.
+  glDisable(GL_DEPTH_TEST);
+  if (layers_.IsLinked())
+    DrawLayersAtOnce();
+  else
+    DrawLayersOneByOne();
+  glEnable(GL_DEPTH_TEST);
+  glColor4f(1, 1, 1, 1);
+}
+
+void cStartScene::DrawLayersOneByOne() {
   PlaceScreenQuad();
   mainTarget.UseColorTexture();
   DrawUnitQuad();
@@ -165,7 +188,68 @@ void cStartScene::Draw() {
   glDisable(GL_MULTISAMPLE);
 
   DrawMirroredPicture(resources->overlayI);
-  glColor4f(1, 1, 1, 1);
+}
+
+// Inside, every sample of a pixel is covered by both quads and ends up the same:
+// one pass over the overlay's quad, one sample a pixel, gives the three passes'
+// bytes. The outermost pixels of the window are only partly covered by the
+// targets' quad; there the samples it misses hold the overlay blended over the
+// cleared black, the others the three layers. That ring (two pixels wide: the
+// quad's edges lie a third of a pixel inside) is drawn apart, scissored: first
+// the overlay over black as the last pass draws it, then the layers through the
+// targets' quad with its samples.
+void cStartScene::DrawLayersAtOnce() {
+  GLint view[4];
+  glGetIntegerv(GL_VIEWPORT, view);
+  const GLint x = view[0], y = view[1], w = view[2], h = view[3], ring = 2;
+  // Left and right full height, bottom and top between them: the overlay is
+  // blended, and must reach no pixel twice.
+  const GLint strips[4][4] = {{x, y, ring, h},
+                              {x + w - ring, y, ring, h},
+                              {x + ring, y, w - 2 * ring, ring},
+                              {x + ring, y + h - ring, w - 2 * ring, ring}};
+  glPushAttrib(GL_SCISSOR_BIT);
+  glEnable(GL_SCISSOR_TEST);
+  glDisable(GL_MULTISAMPLE);
+  for (const GLint* s : strips) {
+    glScissor(s[0], s[1], s[2], s[3]);
+    DrawMirroredPicture(resources->overlayI);
+  }
+
+  glActiveTexture(GL_TEXTURE1);
+  blurTarget.UseColorTexture();
+  glActiveTexture(GL_TEXTURE2);
+  resources->overlayI.Bind();
+  glActiveTexture(GL_TEXTURE0);
+  mainTarget.UseColorTexture();
+
+  // The targets' quad, its corners (+-1, +-1) carrying the targets' coordinates;
+  // the overlay's at the same place on the screen.
+  glEnable(GL_MULTISAMPLE);
+  layers_.Apply(false, kScreenQuadHalfWidth * kPictureDistance / (kScreenQuadDistance * kPictureHalfWidth),
+                -kScreenQuadHalfHeight * kPictureDistance / (kScreenQuadDistance * kPictureHalfHeight));
+  PlaceScreenQuad();
+  for (const GLint* s : strips) {
+    glScissor(s[0], s[1], s[2], s[3]);
+    DrawUnitQuad();
+  }
+  glDisable(GL_MULTISAMPLE);
+
+  // The overlay's quad (it overfills the view) for the inside.
+  layers_.Apply(true, kPictureHalfWidth * kScreenQuadDistance / (kPictureDistance * kScreenQuadHalfWidth),
+                -kPictureHalfHeight * kScreenQuadDistance / (kPictureDistance * kScreenQuadHalfHeight));
+  glScissor(x + ring, y + ring, w - 2 * ring, h - 2 * ring);
+  PlaceMirroredPicture();
+  DrawUnitQuad();
+  layers_.entryPoints().UseProgramObjectARB(0);
+  glPopAttrib();
+
+  glActiveTexture(GL_TEXTURE2);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 void cStartScene::RenderView(View view) {

@@ -7,6 +7,7 @@
 // there but only runs when made always active (or previewed on its own).
 #include <epoxy/gl.h>
 
+#include "layer_composite.h"
 #include "resources/render_texture_system.h"
 #include "scenedata/evaluated_mesh.h"
 #include "scenes/scene_system.h"
@@ -51,11 +52,14 @@ class cStartScene : public cSceneSystem {
   void BloomPass(cRenderTextureSystem& target, GLuint source, float threshold);
   static void PlaceScreenQuad();
   void MakeTargets();
+  void DrawLayersOneByOne();
+  void DrawLayersAtOnce();
 
   cRenderTexturePair mirroredSky;  // reflectionTarget and bloomSource drawn at once
   cRenderTexturePair normalViews;  // mainTarget and bloomSource drawn at once
   cEvaluatedMesh waterMesh;        // the water patch, evaluated on its first draw
   bool targetsMade_ = false;       // the five targets and the pairs, on the first draw
+  cLayerComposite layers_;         // built with the targets; unusable where the driver cannot run it
 };
 
 }  // namespace VantorGL

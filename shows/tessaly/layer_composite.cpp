@@ -1,0 +1,75 @@
+#include "layer_composite.h"
+
+#include "platform/gl_extensions.h"
+
+namespace VantorGL {
+namespace {
+const char kVertex[] = R"(#version 130
+uniform bool overlayQuad;
+uniform vec2 derivedScale;
+varying vec2 layerCoord;
+varying vec2 overlayCoord;
+void main()
+{
+    gl_Position = ftransform();
+    vec2 derived = 0.5 + 0.5 * derivedScale * gl_Vertex.xy;
+    if (overlayQuad) {
+        overlayCoord = gl_MultiTexCoord0.xy;
+        layerCoord = derived;
+    } else {
+        layerCoord = gl_MultiTexCoord0.xy;
+        overlayCoord = derived;
+    }
+}
+)";
+
+// The window's colour is 8 bits a channel: a pass's colour is rounded to it
+// (to nearest, ties to even), blending works on those bytes.
+const char kFragment[] = R"(#version 130
+uniform sampler2D mainView;
+uniform sampler2D glow;
+uniform sampler2D overlay;
+varying vec2 layerCoord;
+varying vec2 overlayCoord;
+uvec4 ToBytes(vec4 c) { return uvec4(roundEven(clamp(c, 0.0, 1.0) * 255.0)); }
+// (a * b) / 255 rounded to nearest, exactly, in integers.
+uvec4 Product(uvec4 a, uvec4 b) { uvec4 t = a * b; return (t + (t >> 8u) + 128u) >> 8u; }
+void main()
+{
+    uvec4 below = min(ToBytes(texture2D(mainView, layerCoord)) + ToBytes(texture2D(glow, layerCoord)), uvec4(255u));
+    uvec4 picture = ToBytes(texture2D(overlay, overlayCoord));
+    uvec4 blended = Product(picture, uvec4(picture.a)) + Product(below, uvec4(255u - picture.a));
+    gl_FragColor = vec4(min(blended, uvec4(255u))) / 255.0;
+}
+)";
+}  // namespace
+
+bool cLayerComposite::Build() {
+  if (!platform::HasGlExtension("GL_EXT_gpu_shader4") || !InitEntryPoints()) return false;
+  return CreateVertexShader() && CreateFragmentShader();
+}
+
+bool cLayerComposite::CreateVertexShader() {
+  return BuildStage(GL_VERTEX_SHADER_ARB, kVertex, vertexShader, "vertex");
+}
+
+bool cLayerComposite::CreateFragmentShader() {
+  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, kFragment, fragmentShader, "fragment") || !LinkProgram()) return false;
+  locMain_ = UniformLocation("mainView");
+  locGlow_ = UniformLocation("glow");
+  locOverlay_ = UniformLocation("overlay");
+  locOverlayQuad_ = UniformLocation("overlayQuad");
+  locDerivedScale_ = UniformLocation("derivedScale");
+  return true;
+}
+
+void cLayerComposite::Apply(bool drawingOverlayQuad, float derivedScaleX, float derivedScaleY) {
+  if (!UseProgram()) return;
+  SetInt(locMain_, 0);
+  SetInt(locGlow_, 1);
+  SetInt(locOverlay_, 2);
+  SetInt(locOverlayQuad_, drawingOverlayQuad ? 1 : 0);
+  if (locDerivedScale_ >= 0 && gl_.Uniform2fARB) gl_.Uniform2fARB(locDerivedScale_, derivedScaleX, derivedScaleY);
+}
+
+}  // namespace VantorGL

@@ -1,0 +1,42 @@
+#pragma once
+// cLayerComposite: the water scene's last three window passes in one. The main
+// view, its glow added on top (GL_ONE, GL_ONE) and the overlay picture blended
+// over both (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA) each cost a full-screen pass
+// of a four-sample window on a software renderer; this effect samples all three
+// at once and works out what the 8-bit window would have held after each pass:
+// every layer rounded to 8 bits as the framebuffer rounds it, the glow added with
+// saturation, the blend's products rounded as an exact (a * b) / 255. Its
+// pictures are the three passes' bit for bit.
+//
+// The three layers lie on two quads that face the eye. Whichever quad is drawn,
+// the other's texture coordinates follow from the corner positions by a scale;
+// `derivedScale` gives it. Needs GLSL 1.30 (unsigned integers, roundEven): where
+// the driver lacks GL_EXT_gpu_shader4 it is never built and the scene keeps its
+// three passes. Main thread, context current.
+#include "shaders/shader_system.h"
+
+namespace VantorGL {
+
+class cLayerComposite : public cShaderSystem {
+ public:
+  cLayerComposite() : cShaderSystem("cLayerComposite") {}
+
+  // Entry points, both stages and the link; false, with the effect unusable,
+  // where the driver cannot run it.
+  bool Build();
+  bool CreateVertexShader() override;
+  bool CreateFragmentShader() override;
+
+  // Makes the program current with the three layers' texture units (main view
+  // on 0, glow on 1, overlay on 2). `drawingOverlayQuad`: the quad drawn carries
+  // the overlay's texture coordinates, and the main view's are derived; else the
+  // other way round. The caller binds the textures, draws, and makes program 0
+  // current.
+  void Apply(bool drawingOverlayQuad, float derivedScaleX, float derivedScaleY);
+
+ private:
+  GLint locMain_ = -1, locGlow_ = -1, locOverlay_ = -1;
+  GLint locOverlayQuad_ = -1, locDerivedScale_ = -1;
+};
+
+}  // namespace VantorGL
