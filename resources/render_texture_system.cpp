@@ -98,22 +98,37 @@ void cRenderTextureSystem::CopyDepth() {
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
 }
 
-bool cRenderTexturePair::Create(const cRenderTextureSystem& first, const cRenderTextureSystem& second) {
-  if (first.frameBuffer == 0 || second.frameBuffer == 0 || first.width != second.width ||
-      first.height != second.height || !platform::HasGlExtension("GL_ARB_draw_buffers"))
-    return false;
+bool cRenderTextureGroup::Create(const cRenderTextureSystem& first, const cRenderTextureSystem& second) {
+  const cRenderTextureSystem* targets[2] = {&first, &second};
+  return Make(targets, 2);
+}
+
+bool cRenderTextureGroup::Create(const cRenderTextureSystem& first, const cRenderTextureSystem& second,
+                                 const cRenderTextureSystem& third) {
+  const cRenderTextureSystem* targets[3] = {&first, &second, &third};
+  return Make(targets, 3);
+}
+
+bool cRenderTextureGroup::Make(const cRenderTextureSystem* const* targets, int count) {
+  const cRenderTextureSystem& first = *targets[0];
+  for (int i = 0; i < count; ++i)
+    if (targets[i]->frameBuffer == 0 || targets[i]->width != first.width || targets[i]->height != first.height)
+      return false;
+  if (!platform::HasGlExtension("GL_ARB_draw_buffers")) return false;
   GLint drawBuffers = 0;
   glGetIntegerv(GL_MAX_DRAW_BUFFERS, &drawBuffers);
-  if (drawBuffers < 2) return false;
+  if (drawBuffers < count) return false;
 
   GLuint fb = 0;
   glGenFramebuffersEXT(1, &fb);
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fb);
-  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, first.colorTexture, 0);
-  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_TEXTURE_2D, second.colorTexture, 0);
+  GLenum buffers[3] = {};
+  for (int i = 0; i < count; ++i) {
+    buffers[i] = GL_COLOR_ATTACHMENT0_EXT + static_cast<GLenum>(i);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, buffers[i], GL_TEXTURE_2D, targets[i]->colorTexture, 0);
+  }
   glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, first.depthBuffer);
-  const GLenum both[2] = {GL_COLOR_ATTACHMENT0_EXT, GL_COLOR_ATTACHMENT1_EXT};
-  glDrawBuffers(2, both);
+  glDrawBuffers(count, buffers);
   const GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
   if (status != GL_FRAMEBUFFER_COMPLETE_EXT) {
@@ -126,8 +141,8 @@ bool cRenderTexturePair::Create(const cRenderTextureSystem& first, const cRender
   return true;
 }
 
-void cRenderTexturePair::Begin() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer); }
+void cRenderTextureGroup::Begin() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer); }
 
-void cRenderTexturePair::End() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0); }
+void cRenderTextureGroup::End() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0); }
 
 }  // namespace VantorGL

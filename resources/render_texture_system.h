@@ -36,15 +36,19 @@ class cRenderTextureSystem {
   int32_t height = 0;
 };
 
-// cRenderTexturePair: two targets of one size drawn at once. Its framebuffer holds
-// the first target's colour texture (draw buffer 0), the second's (draw buffer 1)
-// and the first's depth renderbuffer; a fragment's one colour (gl_FragColor or the
-// fixed pipeline's) goes to both. The targets must outlive it. Main thread.
-class cRenderTexturePair {
+// cRenderTextureGroup: two or three targets of one size drawn at once. Its
+// framebuffer holds the targets' colour textures as draw buffers 0, 1 (and 2), in
+// the order given, and the first target's depth renderbuffer. The fixed
+// pipeline's colour (or gl_FragColor) goes to every target; a program's
+// gl_FragData[i] to the i-th. The targets must outlive it. Main thread.
+class cRenderTextureGroup {
  public:
-  // False, with nothing made, where the driver offers fewer than two draw buffers
-  // or cannot render to the pair; the caller then draws into each target alone.
+  // False, with nothing made, where the driver offers fewer draw buffers than
+  // targets or cannot render to the group; the caller then draws into each
+  // target alone.
   bool Create(const cRenderTextureSystem& first, const cRenderTextureSystem& second);
+  bool Create(const cRenderTextureSystem& first, const cRenderTextureSystem& second,
+              const cRenderTextureSystem& third);
   bool IsReady() const { return frameBuffer != 0; }
   void Begin();
   void End();
@@ -53,7 +57,12 @@ class cRenderTexturePair {
   int32_t height = 0;
 
  private:
+  bool Make(const cRenderTextureSystem* const* targets, int count);
+
   uint32_t frameBuffer = 0;
 };
+
+// The two-target group by its first name.
+using cRenderTexturePair = cRenderTextureGroup;
 
 }  // namespace VantorGL

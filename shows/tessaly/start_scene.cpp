@@ -70,8 +70,9 @@ void cStartScene::RenderPass(cRenderTextureSystem& target, View view) {
 // again into bloomSource, with what they have in common drawn once. bloomSource's
 // sky is the mirrored view's; mainTarget's differs: the logo's effect leaves its
 // normal map enabled on unit 1, which tints a sky drawn without a program right
-// after the mirrored view, not one drawn after the water's Release. So one sky goes
-// into reflectionTarget and bloomSource at once, the tinted one into mainTarget, and
+// after the mirrored view, not one drawn after the water's Release. So the three
+// skies go at once through an effect that tints the main view's (else one sky into
+// reflectionTarget and bloomSource at once, the tinted one into mainTarget), and
 // the normal view's logo and water, the costly part, into mainTarget and bloomSource
 // at once. Where the driver cannot draw into two targets, the passes go one by one.
 void cStartScene::RenderViews() {
@@ -81,18 +82,28 @@ void cStartScene::RenderViews() {
     RenderPass(bloomSource, View::kNormal);
     return;
   }
-  BeginPass(mirroredSky);
-  ClearAndPlaceCamera();
-  DrawSky();
-  EndPass(mirroredSky);
-  BeginPass(reflectionTarget);
-  DrawLogoWithEffect(View::kMirrored);
-  EndPass(reflectionTarget);
+  if (allSkies.IsReady() && skies_.IsLinked() && LogoLeavesItsNormalMap()) {
+    DrawSkiesAtOnce();
+    // Its own depth cleared serves the mirrored logo as the sky's would: the logo
+    // lies nearer than the dome everywhere.
+    BeginPass(reflectionTarget);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    DrawLogoWithEffect(View::kMirrored);
+    EndPass(reflectionTarget);
+  } else {
+    BeginPass(mirroredSky);
+    ClearAndPlaceCamera();
+    DrawSky();
+    EndPass(mirroredSky);
+    BeginPass(reflectionTarget);
+    DrawLogoWithEffect(View::kMirrored);
+    EndPass(reflectionTarget);
 
-  BeginPass(mainTarget);
-  ClearAndPlaceCamera();
-  DrawSky();
-  EndPass(mainTarget);
+    BeginPass(mainTarget);
+    ClearAndPlaceCamera();
+    DrawSky();
+    EndPass(mainTarget);
+  }
   // Tested against mainTarget's depth, which its sky left as bloomSource's did.
   BeginPass(normalViews);
   DrawLogoWithEffect(View::kNormal);
@@ -105,6 +116,30 @@ void cStartScene::RenderViews() {
 constexpr float kScreenQuadDistance = 5.0f;
 constexpr float kScreenQuadHalfWidth = 2.76f;
 constexpr float kScreenQuadHalfHeight = 2.07f;
+
+// What the tint needs: the logo's effect binds its normal map on unit 1 only with
+// its program and the unit entry point, and a missing picture tints nothing.
+bool cStartScene::LogoLeavesItsNormalMap() const {
+  const cNormalMapping& effect = resources->normalMapping;
+  return effect.HasEntryPoints() && effect.entryPoints().ActiveTextureARB && effect.normalTexture.texture != 0;
+}
+
+void cStartScene::DrawSkiesAtOnce() {
+  BeginPass(allSkies);
+  ClearAndPlaceCamera();
+  glActiveTexture(GL_TEXTURE1);
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glBindTexture(GL_TEXTURE_2D, resources->normalMapping.normalTexture.texture);
+  glActiveTexture(GL_TEXTURE0);
+  skies_.Apply();
+  DrawSky();
+  skies_.entryPoints().UseProgramObjectARB(0);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+  glActiveTexture(GL_TEXTURE0);
+  EndPass(allSkies);
+}
 
 void cStartScene::PlaceScreenQuad() {
   glLoadIdentity();
@@ -149,7 +184,9 @@ void cStartScene::MakeTargets() {
     t->Create(1024, 768, 0);
   mirroredSky.Create(reflectionTarget, bloomSource);
   normalViews.Create(mainTarget, bloomSource);
+  allSkies.Create(mainTarget, reflectionTarget, bloomSource);
   layers_.Build();
+  skies_.Build();
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
   targetsMade_ = true;
 }

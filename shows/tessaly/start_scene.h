@@ -7,7 +7,7 @@
 // there but only runs when made always active (or previewed on its own).
 #include <epoxy/gl.h>
 
-#include "layer_composite.h"
+#include "start_scene_effects.h"
 #include "resources/render_texture_system.h"
 #include "scenedata/evaluated_mesh.h"
 #include "scenes/scene_system.h"
@@ -28,6 +28,9 @@ class cStartScene : public cSceneSystem {
   // Texture matrix 7 := bias x projection x modelview; unit 7 is left active.
   void SetTextureProjection();
   void DrawWaterSurface();
+  // Whether the skies and the window's layers go in one pass each (from the
+  // first draw on; not where the driver lacks what the effects need).
+  bool DrawsInFewerPasses() const { return allSkies.IsReady() && skies_.IsLinked() && layers_.IsLinked(); }
 
   double sceneTimeMs = 0;
   Camera camera;
@@ -45,6 +48,8 @@ class cStartScene : public cSceneSystem {
   void BeginPass(Target& target);
   template <class Target>
   void EndPass(Target& target);
+  void DrawSkiesAtOnce();
+  bool LogoLeavesItsNormalMap() const;
   void ClearAndPlaceCamera();
   void DrawSky();
   void DrawLogoWithEffect(View view);
@@ -57,9 +62,11 @@ class cStartScene : public cSceneSystem {
 
   cRenderTexturePair mirroredSky;  // reflectionTarget and bloomSource drawn at once
   cRenderTexturePair normalViews;  // mainTarget and bloomSource drawn at once
+  cRenderTextureGroup allSkies;    // mainTarget, reflectionTarget and bloomSource: the sky into all three
   cEvaluatedMesh waterMesh;        // the water patch, evaluated on its first draw
   bool targetsMade_ = false;       // the five targets and the pairs, on the first draw
   cLayerComposite layers_;         // built with the targets; unusable where the driver cannot run it
+  cSkyViews skies_;                // likewise
 };
 
 }  // namespace VantorGL

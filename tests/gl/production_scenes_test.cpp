@@ -275,7 +275,11 @@ TEST_F(ProductionScenes, WaterSceneDrawnOnceGivesThePicturesOfItsPassesDrawnOneB
     g_evaluations = 0;
     draws.clear();
     withoutShortcuts([&] { oneByOne.Draw(); });
-    if (t == 0) continue;
+    if (t == 0) {
+      ASSERT_TRUE(once.DrawsInFewerPasses()) << "the one-pass effects did not build";
+      ASSERT_FALSE(oneByOne.DrawsInFewerPasses());
+      continue;
+    }
     EXPECT_EQ(evaluationsOnce, 0) << "the surface evaluated again at " << t;
     EXPECT_EQ(g_evaluations, 2) << "one evaluation a normal view at " << t;
     EXPECT_EQ(2 * static_cast<int>(draws.size()), 3 * logosOnce)

@@ -1,4 +1,7 @@
 #pragma once
+// Two effects of the water scene that do in one pass what the fixed pipeline did
+// in several, to the same bits.
+//
 // cLayerComposite: the water scene's last three window passes in one. The main
 // view, its glow added on top (GL_ONE, GL_ONE) and the overlay picture blended
 // over both (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA) each cost a full-screen pass
@@ -37,6 +40,28 @@ class cLayerComposite : public cShaderSystem {
  private:
   GLint locMain_ = -1, locGlow_ = -1, locOverlay_ = -1;
   GLint locOverlayQuad_ = -1, locDerivedScale_ = -1;
+};
+
+// cSkyViews: the sky dome into the three targets at once (a three-target
+// cRenderTextureGroup). The main view's sky is the sky texture (the dome is drawn
+// in white) times the normal map at the current second texture coordinate, which
+// the fixed pipeline gave it with the logo's normal map left on unit 1; the glow's
+// source and the mirrored view get it without the normal map. Sky texture on
+// unit 0, normal map on unit 1; gl_FragData[0] the tinted sky, [1] and [2] the
+// plain one.
+class cSkyViews : public cShaderSystem {
+ public:
+  cSkyViews() : cShaderSystem("cSkyViews") {}
+
+  bool Build();
+  bool CreateVertexShader() override;
+  bool CreateFragmentShader() override;
+  // Makes the program current with its texture units; the caller draws and makes
+  // program 0 current.
+  void Apply();
+
+ private:
+  GLint locSky_ = -1, locTint_ = -1;
 };
 
 }  // namespace VantorGL

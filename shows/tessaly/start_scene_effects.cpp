@@ -1,10 +1,10 @@
-#include "layer_composite.h"
+#include "start_scene_effects.h"
 
 #include "platform/gl_extensions.h"
 
 namespace VantorGL {
 namespace {
-const char kVertex[] = R"(#version 130
+const char kLayersVertex[] = R"(#version 130
 uniform bool overlayQuad;
 uniform vec2 derivedScale;
 varying vec2 layerCoord;
@@ -25,7 +25,7 @@ void main()
 
 // The window's colour is 8 bits a channel: a pass's colour is rounded to it
 // (to nearest, ties to even), blending works on those bytes.
-const char kFragment[] = R"(#version 130
+const char kLayersFragment[] = R"(#version 130
 uniform sampler2D mainView;
 uniform sampler2D glow;
 uniform sampler2D overlay;
@@ -42,6 +42,31 @@ void main()
     gl_FragColor = vec4(min(blended, uvec4(255u))) / 255.0;
 }
 )";
+
+// The fixed pipeline's texturing as it ran: projective look-ups, unit 0's
+// texture times the colour, unit 1's times that. The dome is drawn in white, a
+// colour the fixed pipeline takes as a constant: interpolated, it would come out
+// a hair under 1 here and there.
+const char kSkyVertex[] = R"(#version 110
+void main()
+{
+    gl_Position = ftransform();
+    gl_TexCoord[0] = gl_MultiTexCoord0;
+    gl_TexCoord[1] = gl_MultiTexCoord1;
+}
+)";
+
+const char kSkyFragment[] = R"(#version 110
+uniform sampler2D sky;
+uniform sampler2D tint;
+void main()
+{
+    vec4 plain = texture2DProj(sky, gl_TexCoord[0]);
+    gl_FragData[0] = texture2DProj(tint, gl_TexCoord[1]) * plain;
+    gl_FragData[1] = plain;
+    gl_FragData[2] = plain;
+}
+)";
 }  // namespace
 
 bool cLayerComposite::Build() {
@@ -50,11 +75,11 @@ bool cLayerComposite::Build() {
 }
 
 bool cLayerComposite::CreateVertexShader() {
-  return BuildStage(GL_VERTEX_SHADER_ARB, kVertex, vertexShader, "vertex");
+  return BuildStage(GL_VERTEX_SHADER_ARB, kLayersVertex, vertexShader, "vertex");
 }
 
 bool cLayerComposite::CreateFragmentShader() {
-  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, kFragment, fragmentShader, "fragment") || !LinkProgram()) return false;
+  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, kLayersFragment, fragmentShader, "fragment") || !LinkProgram()) return false;
   locMain_ = UniformLocation("mainView");
   locGlow_ = UniformLocation("glow");
   locOverlay_ = UniformLocation("overlay");
@@ -70,6 +95,28 @@ void cLayerComposite::Apply(bool drawingOverlayQuad, float derivedScaleX, float 
   SetInt(locOverlay_, 2);
   SetInt(locOverlayQuad_, drawingOverlayQuad ? 1 : 0);
   if (locDerivedScale_ >= 0 && gl_.Uniform2fARB) gl_.Uniform2fARB(locDerivedScale_, derivedScaleX, derivedScaleY);
+}
+
+bool cSkyViews::Build() {
+  if (!platform::HasGlExtension("GL_ARB_draw_buffers") || !InitEntryPoints()) return false;
+  return CreateVertexShader() && CreateFragmentShader();
+}
+
+bool cSkyViews::CreateVertexShader() {
+  return BuildStage(GL_VERTEX_SHADER_ARB, kSkyVertex, vertexShader, "vertex");
+}
+
+bool cSkyViews::CreateFragmentShader() {
+  if (!BuildStage(GL_FRAGMENT_SHADER_ARB, kSkyFragment, fragmentShader, "fragment") || !LinkProgram()) return false;
+  locSky_ = UniformLocation("sky");
+  locTint_ = UniformLocation("tint");
+  return true;
+}
+
+void cSkyViews::Apply() {
+  if (!UseProgram()) return;
+  SetInt(locSky_, 0);
+  SetInt(locTint_, 1);
 }
 
 }  // namespace VantorGL
