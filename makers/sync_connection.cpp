@@ -70,11 +70,15 @@ void SyncConnection::StartConnecting(Clock::time_point now) {
     sockaddr_in address{};
     std::memcpy(&address, found->ai_addr, std::min<size_t>(found->ai_addrlen, sizeof address));
     freeaddrinfo(found);
-    resolved_ = address;
+    resolved_ = Resolved{address.sin_addr.s_addr, address.sin_port};
   }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = resolved_->address;
+  address.sin_port = resolved_->port;
   fd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   int result = -1;
-  if (fd_ >= 0) result = connect(fd_, reinterpret_cast<const sockaddr*>(&*resolved_), sizeof *resolved_);
+  if (fd_ >= 0) result = connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   const int error = errno;
   if (fd_ < 0 || (result != 0 && error != EINPROGRESS)) {
     Drop(now, "no sync editor at " + ToString(address_) + " (" + std::strerror(error) + ")");

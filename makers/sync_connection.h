@@ -12,8 +12,6 @@
 //
 // Lines for a person (connected, lost, refused, a fault) come through `say`,
 // each once per change of state. Main thread only.
-#include <netinet/in.h>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -74,7 +72,13 @@ class SyncConnection {
   std::function<void(const std::string&)> say_;
   State state_ = State::kIdle;
   int fd_ = -1;
-  std::optional<sockaddr_in> resolved_;  // the editor's name is looked up once, at the first try
+  // The editor's IPv4 address and port, both in network order: its name is
+  // looked up once, at the first try.
+  struct Resolved {
+    uint32_t address = 0;
+    uint16_t port = 0;
+  };
+  std::optional<Resolved> resolved_;
   Clock::time_point nextTry_{};
   Clock::time_point connectGivenUp_{};  // a connect still on its way then is dropped
   bool saidDown_ = false;  // "no editor" said since the link was last up
