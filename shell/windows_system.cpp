@@ -3,6 +3,8 @@
 #include <epoxy/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "platform/message_box.h"
@@ -300,6 +302,7 @@ int32_t cWindowsSystem::RunMessageLoop() {
   // The clock as the last two frames' Updates saw it: where the show ended.
   int32_t seenBefore = 0, seen = 0;
   bool minimised = false;  // no frames since the window was minimised
+  bool firstDrain = true;
   Message message;
   cDebugSystem::Instance().Log(kSource, "frame loop started");
   for (;;) {
@@ -311,9 +314,15 @@ int32_t cWindowsSystem::RunMessageLoop() {
       ws.DispatchMessage(message);
       continue;
     }
+    // Keys pressed while loading arrive in the first drain: those are over, and
+    // only a key still held counts.
+    if (firstDrain) {
+      std::fill(std::begin(pressed), std::end(pressed), false);
+      firstDrain = false;
+    }
 
     if (active) {
-      if (keys[VK_ESCAPE]) {
+      if (keys[VK_ESCAPE] || pressed[VK_ESCAPE]) {
         done = true;
       } else {
         seenBefore = seen;
@@ -346,7 +355,9 @@ int32_t cWindowsSystem::RunMessageLoop() {
       ws.WaitForEvent(10);
     }
 
-    if (keys[VK_F1]) {
+    const bool toggle = keys[VK_F1] || pressed[VK_F1];
+    std::fill(std::begin(pressed), std::end(pressed), false);
+    if (toggle) {
       keys[VK_F1] = false;
       ToggleFullscreen();
       if (!OpenWindow()) {
@@ -384,7 +395,7 @@ MessageResult cWindowsSystem::HandleMessage(WindowHandle hwnd, uint32_t message,
       windowSystem_->PostQuitMessage(0);
       return 0;
     case WM_KEYDOWN:
-      if (wParam < 256) keys[wParam] = true;
+      if (wParam < 256) keys[wParam] = pressed[wParam] = true;
       return 0;
     case WM_KEYUP:
       if (wParam < 256) keys[wParam] = false;

@@ -62,6 +62,9 @@ class cWindowsSystem {
   WindowHandle window = nullptr;
   void* instance = nullptr;             // set when the window opens
   bool keys[256] = {};                  // true while that virtual key is down
+  // True once the key went down, until the frame loop has looked: a key let go
+  // again before the next frame still counts.
+  bool pressed[256] = {};
   bool active = true;                   // false while minimised
   bool fullscreen = true;
   float farPlane = 10000.0f;

@@ -128,7 +128,10 @@ const std::vector<std::string> kCloseSequence = {
 
 TEST_F(ShellTest, MultisampleFormatFoundOpensASecondWindowThenLoadsAndRuns) {
   app.onUpdate = [this](int n) {
-    if (n == 3) ws.PostKey(VK_ESCAPE, true);
+    if (n == 3) {  // a tap: down and up again before the next frame looks
+      ws.PostKey(VK_ESCAPE, true);
+      ws.PostKey(VK_ESCAPE, false);
+    }
   };
   EXPECT_EQ(RunApplication(), 0);
 
@@ -439,7 +442,10 @@ TEST_F(ShellTest, F1FailedReopenEndsTheLoop) {
   app.antiAliasing = false;
   ws.script.createWindowFailsFromCall = 2;
   app.onUpdate = [this](int n) {
-    if (n == 2) ws.PostKey(VK_F1, true);
+    if (n == 2) {  // a tap, as in the Escape test above
+      ws.PostKey(VK_F1, true);
+      ws.PostKey(VK_F1, false);
+    }
   };
   EXPECT_EQ(RunApplication(), 0);
   EXPECT_EQ(app.updates, 3);  // the frame after the key went down, then no more
