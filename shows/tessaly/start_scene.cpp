@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "registry.h"
+#include "shell/debug_system.h"
 #include "scenedata/geo_sphere.h"
 #include "slide_scene.h"
 #include "shell/timer.h"
@@ -187,6 +188,9 @@ void cStartScene::MakeTargets() {
   allSkies.Create(mainTarget, reflectionTarget, bloomSource);
   layers_.Build();
   skies_.Build();
+  cDebugSystem::Instance().Log("cStartScene", DrawsInFewerPasses()
+                                                  ? "sky and window layers each drawn in one pass"
+                                                  : "sky and window layers drawn pass by pass");
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
   targetsMade_ = true;
 }
