@@ -3,10 +3,10 @@
 #include <cmath>
 
 #include "registry.h"
-#include "shell/debug_system.h"
 #include "scenedata/geo_sphere.h"
-#include "slide_scene.h"
+#include "shell/debug_system.h"
 #include "shell/timer.h"
+#include "slide_scene.h"
 
 namespace VantorGL {
 namespace {
@@ -113,10 +113,13 @@ void cStartScene::RenderViews() {
 }
 
 // The targets' quad: at this distance before the eye, of these half sizes: just
-// inside the view, so that the window's outermost pixels are only partly covered.
+// inside the view, so that the window's outermost pixels are only partly covered
+// (by a third of a pixel at 1280 wide, under one pixel up to 3840).
 constexpr float kScreenQuadDistance = 5.0f;
 constexpr float kScreenQuadHalfWidth = 2.76f;
 constexpr float kScreenQuadHalfHeight = 2.07f;
+// The window's outer pixels, this many deep, that the one-pass layers draw apart.
+constexpr GLint kEdgeRing = 2;
 
 // What the tint needs: the logo's effect binds its normal map on unit 1 only with
 // its program and the unit entry point, and a missing picture tints nothing.
@@ -207,8 +210,10 @@ void cStartScene::Draw() {
   // Each layer lies in front of the cleared depth and the later ones in front of
   // the earlier: the depth test would pass everywhere, and costs per sample.
   glDisable(GL_DEPTH_TEST);
-  if (layers_.IsLinked())
-    DrawLayersAtOnce();
+  GLint view[4];
+  glGetIntegerv(GL_VIEWPORT, view);
+  if (layers_.IsLinked() && view[2] > 2 * kEdgeRing && view[3] > 2 * kEdgeRing)
+    DrawLayersAtOnce(view);
   else
     DrawLayersOneByOne();
   glEnable(GL_DEPTH_TEST);
@@ -235,14 +240,11 @@ void cStartScene::DrawLayersOneByOne() {
 // one pass over the overlay's quad, one sample a pixel, gives the three passes'
 // bytes. The outermost pixels of the window are only partly covered by the
 // targets' quad; there the samples it misses hold the overlay blended over the
-// cleared black, the others the three layers. That ring (two pixels wide: the
-// quad's edges lie a third of a pixel inside) is drawn apart, scissored: first
-// the overlay over black as the last pass draws it, then the layers through the
-// targets' quad with its samples.
-void cStartScene::DrawLayersAtOnce() {
-  GLint view[4];
-  glGetIntegerv(GL_VIEWPORT, view);
-  const GLint x = view[0], y = view[1], w = view[2], h = view[3], ring = 2;
+// cleared black, the others the three layers. That ring is drawn apart,
+// scissored: first the overlay over black as the last pass draws it, then the
+// layers through the targets' quad with its samples.
+void cStartScene::DrawLayersAtOnce(const GLint view[4]) {
+  const GLint x = view[0], y = view[1], w = view[2], h = view[3], ring = kEdgeRing;
   // Left and right full height, bottom and top between them: the overlay is
   // blended, and must reach no pixel twice.
   const GLint strips[4][4] = {{x, y, ring, h},

@@ -58,7 +58,7 @@ class cStartScene : public cSceneSystem {
   static void PlaceScreenQuad();
   void MakeTargets();
   void DrawLayersOneByOne();
-  void DrawLayersAtOnce();
+  void DrawLayersAtOnce(const GLint view[4]);
 
   cRenderTexturePair mirroredSky;  // reflectionTarget and bloomSource drawn at once
   cRenderTexturePair normalViews;  // mainTarget and bloomSource drawn at once
