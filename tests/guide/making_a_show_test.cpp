@@ -158,10 +158,20 @@ TEST(MakingAShow, TheGuideRunsAsWrittenAndItsShowHasWhatItAdded) {
 
   const fs::path show = home.path() / "myshow";
   const fs::path stage = show / "build/stage";
-  // Built against the prefix alone, not against this tree.
-  EXPECT_NE(ReadText((show / "build/CMakeCache.txt").string())
-                .find("VantorGL_DIR:PATH=" + (home.path() / "vantorgl-engine/lib/cmake/VantorGL").string()),
-            std::string::npos);
+  // Built against the prefix alone, not against this tree: the package found
+  // under lib/, or lib/<multiarch>/ where the engine's build was configured for /usr.
+  const std::string cache = ReadText((show / "build/CMakeCache.txt").string()), key = "VantorGL_DIR:PATH=";
+  const size_t at = cache.find(key);
+  ASSERT_NE(at, std::string::npos);
+  const std::string found = cache.substr(at + key.size(), cache.find('\n', at) - at - key.size());
+  const std::string lib = (home.path() / "vantorgl-engine/lib/").string(), packageDir = "cmake/VantorGL";
+  ASSERT_TRUE(found.size() >= lib.size() + packageDir.size() && found.rfind(lib, 0) == 0 &&
+              found.compare(found.size() - packageDir.size(), packageDir.size(), packageDir) == 0)
+      << "the show was built against " << found;
+  const std::string between = found.substr(lib.size(), found.size() - lib.size() - packageDir.size());
+  EXPECT_TRUE(between.empty() || (between.find("-linux-gnu") != std::string::npos &&
+                                  between.find('/') == between.size() - 1))
+      << "the show was built against " << found;
 
   // The video: 12 s of 1280 x 720 at 30 frames a second, with the music.
   std::string probe;
