@@ -67,12 +67,15 @@ void main()
     gl_FragData[2] = plain;
 }
 )";
+
+// Both effects build alike, each where the driver offers what it needs.
+bool BuildWhere(cShaderSystem& effect, const char* extension) {
+  return platform::HasGlExtension(extension) && effect.InitEntryPoints() && effect.CreateVertexShader() &&
+         effect.CreateFragmentShader();
+}
 }  // namespace
 
-bool cLayerComposite::Build() {
-  if (!platform::HasGlExtension("GL_EXT_gpu_shader4") || !InitEntryPoints()) return false;
-  return CreateVertexShader() && CreateFragmentShader();
-}
+bool cLayerComposite::Build() { return BuildWhere(*this, "GL_EXT_gpu_shader4"); }
 
 bool cLayerComposite::CreateVertexShader() {
   return BuildStage(GL_VERTEX_SHADER_ARB, kLayersVertex, vertexShader, "vertex");
@@ -97,10 +100,7 @@ void cLayerComposite::Apply(bool drawingOverlayQuad, float derivedScaleX, float 
   if (locDerivedScale_ >= 0 && gl_.Uniform2fARB) gl_.Uniform2fARB(locDerivedScale_, derivedScaleX, derivedScaleY);
 }
 
-bool cSkyViews::Build() {
-  if (!platform::HasGlExtension("GL_ARB_draw_buffers") || !InitEntryPoints()) return false;
-  return CreateVertexShader() && CreateFragmentShader();
-}
+bool cSkyViews::Build() { return BuildWhere(*this, "GL_ARB_draw_buffers"); }
 
 bool cSkyViews::CreateVertexShader() {
   return BuildStage(GL_VERTEX_SHADER_ARB, kSkyVertex, vertexShader, "vertex");
