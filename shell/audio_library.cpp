@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 #include "platform/audio_device.h"
@@ -21,11 +22,12 @@ namespace {
 
 constexpr uint64_t kPlayingBit = 1;
 
-// A decoded stream. `pcm` and `frames` never change after creation; the rest is
-// shared with the device thread through atomics.
+// A stream. `pcm`, `source` and `frames` never change after creation; `source`
+// is the device thread's alone; the rest is shared with it through atomics.
 struct Stream {
   Handle handle = 0;
-  std::vector<float> pcm;  // interleaved stereo at the mixing rate
+  std::vector<float> pcm;  // interleaved stereo at the mixing rate, when decoded whole
+  std::unique_ptr<Mp3Stream> source;  // else the file, decoded as it plays
   int64_t frames = 0;
   // (position << 1) | playing. One word, so the device thread and the main thread
   // each change position and play state together, by compare-and-swap.
@@ -36,7 +38,17 @@ struct Stream {
   std::atomic<bool> startPending{false};
   std::atomic<int64_t> startFrame{-1};
   std::atomic<int64_t> startCounter{0};
+  // The latest kFftSize frames handed to the device (mono), oldest at `recentHead`,
+  // for the spectrum. The device thread writes them between two steps of
+  // `recentSeq` (odd while writing); a reader copies them and checks that the
+  // count did not move, so the device thread never waits for one.
+  std::array<std::atomic<float>, kFftSize> recent{};
+  std::atomic<int> recentHead{0};
+  std::atomic<uint32_t> recentSeq{0};
 };
+
+// Decoded frames of a streamed stream pass through here, a block at a time.
+constexpr int kScratchFrames = 4096;
 
 struct Fft {
   float* in = nullptr;
@@ -68,6 +80,7 @@ struct Library {
   uint32_t nextSerial = 1;
   Error error = Error::Ok;
   Fft fft;
+  std::vector<float> scratch = std::vector<float>(kScratchFrames * 2);  // the device thread's
 };
 
 // Never destroyed: the records that free the library are themselves static
@@ -97,6 +110,10 @@ void Render(void* user, float* out, int frames) {
     int64_t pos = from;
     bool playing = true;
     int done = 0;
+    const uint32_t seq = s->recentSeq.load(std::memory_order_relaxed);
+    s->recentSeq.store(seq + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    int head = s->recentHead.load(std::memory_order_relaxed);
     while (done < frames) {
       if (pos >= s->frames) {
         if (loop) {
@@ -106,13 +123,26 @@ void Render(void* user, float* out, int frames) {
           break;
         }
       }
-      const int n = static_cast<int>(std::min<int64_t>(frames - done, s->frames - pos));
-      const float* src = s->pcm.data() + pos * 2;
+      int n = static_cast<int>(std::min<int64_t>(frames - done, s->frames - pos));
+      const float* src = nullptr;
+      if (s->source) {
+        n = std::min(n, kScratchFrames);
+        s->source->Read(pos, lib.scratch.data(), n);
+        src = lib.scratch.data();
+      } else {
+        src = s->pcm.data() + pos * 2;
+      }
       float* dst = out + static_cast<ptrdiff_t>(done) * 2;
       for (int i = 0; i < n * 2; ++i) dst[i] += src[i];
+      for (int i = 0; i < n; ++i) {
+        s->recent[head].store(0.5f * (src[i * 2] + src[i * 2 + 1]), std::memory_order_relaxed);
+        head = (head + 1) % kFftSize;
+      }
       done += n;
       pos += n;
     }
+    s->recentHead.store(head, std::memory_order_relaxed);
+    s->recentSeq.store(seq + 2, std::memory_order_release);
     if (loop && pos >= s->frames) pos = 0;  // report the wrap at once
     if (pos >= s->frames) playing = false;
     const uint64_t next = (static_cast<uint64_t>(pos) << 1) | (playing ? kPlayingBit : 0);
@@ -215,12 +245,17 @@ bool Free() {
 
 namespace {
 
-// A stream for decoded audio: its handle, or 0 when every slot is taken.
-Handle AddStream(DecodedAudio&& decoded, uint32_t flags) {
+// A stream for a prepared file: its handle, or 0 when every slot is taken.
+Handle AddStream(PreparedFile&& file, uint32_t flags) {
   Library& lib = Lib();
   auto stream = std::make_unique<Stream>();
-  stream->pcm = std::move(decoded.samples);
-  stream->frames = decoded.frames;
+  if (file.source) {
+    stream->frames = file.source->Frames();
+    stream->source = std::move(file.source);
+  } else {
+    stream->pcm = std::move(file.audio->samples);
+    stream->frames = file.audio->frames;
+  }
   stream->flags.store(flags & SAMPLE_LOOP);
 
   int slot = -1;
@@ -246,38 +281,58 @@ Handle AddStream(DecodedAudio&& decoded, uint32_t flags) {
 
 }  // namespace
 
+namespace {
+
+// A file at the mixing rate is decoded as it plays: only its MP3 bytes are held.
+// One at another rate is decoded and resampled whole, here.
+void Prepare(PreparedFile& file, std::vector<uint8_t>&& bytes) {
+  std::unique_ptr<Mp3Stream> source = Mp3Stream::Open(bytes);
+  if (source && source->Rate() == file.rate) {
+    file.source = std::move(source);
+    return;
+  }
+  file.audio = DecodeMp3(bytes.data(), bytes.size(), file.rate);
+  if (!file.audio) file.error = Error::FileFormat;
+}
+
+}  // namespace
+
 Handle StreamCreateFile(bool fromMemory, const void* file, uint64_t offset, uint64_t length, uint32_t flags) {
   Library& lib = Lib();
   if (!lib.started) return Fail(Error::NotStarted), 0;
   if (!file) return Fail(Error::FileOpen), 0;
 
-  std::optional<DecodedAudio> decoded;
+  PreparedFile prepared;
+  prepared.rate = lib.rate;
   if (fromMemory) {
     if (length == 0) return Fail(Error::BadParameter), 0;
-    decoded = DecodeMp3(static_cast<const uint8_t*>(file) + offset, static_cast<size_t>(length), lib.rate);
+    const auto* first = static_cast<const uint8_t*>(file) + offset;
+    Prepare(prepared, std::vector<uint8_t>(first, first + length));
   } else {
-    const auto bytes = ReadFileBytes(static_cast<const char*>(file));
+    auto bytes = ReadFileBytes(static_cast<const char*>(file));
     if (!bytes) return Fail(Error::FileOpen), 0;
     if (offset > bytes->size()) return Fail(Error::FileFormat), 0;
     uint64_t size = bytes->size() - offset;
     if (length != 0) size = std::min(size, length);
-    decoded = DecodeMp3(bytes->data() + offset, static_cast<size_t>(size), lib.rate);
+    if (offset != 0 || size != bytes->size())
+      bytes = std::vector<uint8_t>(bytes->begin() + static_cast<ptrdiff_t>(offset),
+                                   bytes->begin() + static_cast<ptrdiff_t>(offset + size));
+    Prepare(prepared, std::move(*bytes));
   }
-  if (!decoded) return Fail(Error::FileFormat), 0;
-  return AddStream(std::move(*decoded), flags);
+  if (prepared.error != Error::Ok) return Fail(prepared.error), 0;
+  return AddStream(std::move(prepared), flags);
 }
 
 PreparedFile PrepareFile(const std::string& path, int rate) {
   PreparedFile file;
   file.path = path;
   file.rate = rate;
-  const auto bytes = ReadFileBytes(path);
+  auto bytes = ReadFileBytes(path);
   if (!bytes) {
     file.error = Error::FileOpen;
     return file;
   }
-  file.audio = DecodeMp3(bytes->data(), bytes->size(), rate);
-  if (!file.audio) file.error = Error::FileFormat;
+  Prepare(file, std::move(*bytes));
   return file;
 }
 
@@ -285,8 +340,8 @@ Handle StreamCreatePrepared(PreparedFile&& file, uint32_t flags) {
   Library& lib = Lib();
   if (!lib.started) return Fail(Error::NotStarted), 0;
   if (file.rate != lib.rate) return StreamCreateFile(false, file.path.c_str(), 0, 0, flags);
-  if (!file.audio) return Fail(file.error), 0;
-  return AddStream(std::move(*file.audio), flags);
+  if (!file.source && !file.audio) return Fail(file.error), 0;
+  return AddStream(std::move(file), flags);
 }
 
 bool StreamFree(Handle h) {
@@ -375,16 +430,20 @@ uint32_t ChannelGetData(Handle h, void* buffer, uint32_t length) {
     std::fill(mags, mags + kSpectrumSize, 0.0f);
     return kSpectrumSize * sizeof(float);
   }
-  // The frames just handed to the device are the ones sounding now.
+  // The frames just handed to the device are the ones sounding now. A copy torn
+  // by a callback that outlasted every try is still sound, only a mix of two.
   Fft& f = Lib().fft;
-  const bool loop = (s->flags.load() & SAMPLE_LOOP) != 0;
-  const int64_t end = static_cast<int64_t>(st >> 1);
-  for (int i = 0; i < kFftSize; ++i) {
-    int64_t frame = end - kFftSize + i;
-    if (frame < 0 && loop) frame = ((frame % s->frames) + s->frames) % s->frames;
-    float v = 0.0f;
-    if (frame >= 0 && frame < s->frames) v = 0.5f * (s->pcm[frame * 2] + s->pcm[frame * 2 + 1]);
-    f.in[i] = v * f.window[i];
+  for (int tries = 0; tries < 100; ++tries) {
+    const uint32_t before = s->recentSeq.load(std::memory_order_acquire);
+    if (before & 1) {
+      std::this_thread::yield();
+      continue;
+    }
+    const int head = s->recentHead.load(std::memory_order_relaxed);
+    for (int i = 0; i < kFftSize; ++i)
+      f.in[i] = s->recent[(head + i) % kFftSize].load(std::memory_order_relaxed) * f.window[i];
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (s->recentSeq.load(std::memory_order_relaxed) == before) break;
   }
   fftwf_execute(f.plan);
   for (int k = 0; k < kSpectrumSize; ++k) mags[k] = std::hypot(f.out[k][0], f.out[k][1]) * f.scale;

@@ -5,9 +5,10 @@
 //
 // - Init starts the output on the default device; Free stops everything, frees
 //   every stream and closes the device. Stale handles are refused afterwards.
-// - A stream is a whole MP3 file decoded when it is created (gapless, resampled
-//   to the device rate), played by the library on the device's own thread. Any
-//   number of streams up to kMaxStreams play at once; they are summed.
+// - A stream is an MP3 file (gapless), played by the library on the device's
+//   own thread. A file at the mixing rate is decoded as it plays, from the bytes
+//   read when it was created; one at another rate is decoded and resampled whole
+//   then. Any number of streams up to kMaxStreams play at once; they are summed.
 // - Every call returns failure (false, 0 or kFail) for handle 0, an unknown or
 //   freed handle, or before Init; the program ignores these results, so a stream
 //   that could not be created simply stays silent.
@@ -15,9 +16,11 @@
 //   real time, so positions advance and the show stays on time.
 //
 // Calls come from the main thread only. The device thread never waits on them:
-// a stream's play state and position live in one atomic word, and only creating
-// and freeing streams hold the device off for a moment.
+// a stream's play state and position live in one atomic word, the spectrum's
+// frames are copied under a count the device thread only steps, and only
+// creating and freeing streams hold the device off for a moment.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -64,7 +67,7 @@ bool Init(int device, uint32_t freq, uint32_t flags);
 // Stops and frees every stream, closes the device. False when not started.
 bool Free();
 
-// Decodes the whole file (or `length` bytes of memory at `file` when `fromMemory`)
+// Reads the file (or copies `length` bytes of memory at `file` when `fromMemory`)
 // and returns its handle, stopped at position 0; 0 on failure. `offset`/`length`
 // select a byte range of the file, 0/0 the whole of it. The file is read through
 // ResolvePath. The flags may hold STREAM_PRESCAN and SAMPLE_LOOP; the length is
@@ -72,13 +75,14 @@ bool Free();
 Handle StreamCreateFile(bool fromMemory, const void* file, uint64_t offset, uint64_t length, uint32_t flags);
 bool StreamFree(Handle stream);
 
-// A whole file read and decoded ahead of StreamCreateFile (on any thread, before
-// or without Init), for the mixing rate `rate`.
+// A file read (and checked, or decoded) ahead of StreamCreateFile, on any
+// thread, before or without Init, for the mixing rate `rate`.
 struct PreparedFile {
   std::string path;
   int rate = 0;
-  Error error = Error::Ok;            // FileOpen or FileFormat when `audio` is empty
-  std::optional<DecodedAudio> audio;
+  Error error = Error::Ok;             // FileOpen or FileFormat when neither is set
+  std::unique_ptr<Mp3Stream> source;   // a file at `rate`, to decode as it plays
+  std::optional<DecodedAudio> audio;   // else the whole track at `rate`
 };
 PreparedFile PrepareFile(const std::string& path, int rate);
 // StreamCreateFile(false, path, 0, 0, flags) for the file prepared: the same
@@ -105,9 +109,10 @@ uint64_t ChannelGetPosition(Handle stream, uint32_t mode);  // kFail64 on failur
 uint64_t ChannelGetLength(Handle stream, uint32_t mode);    // kFail64 on failure
 
 // With `length` DATA_FFT1024: fills kSpectrumSize floats at `buffer` with the
-// magnitudes of a Hann-windowed FFT of the last kFftSize frames handed to the
-// device (mono mix), scaled so that a full-scale sine peaks near 1.0; zeros while
-// stopped. Returns the bytes written, kFail on failure. Other requests fail.
+// magnitudes of a Hann-windowed FFT of the stream's last kFftSize frames handed
+// to the device (mono mix; silence before its first), scaled so that a
+// full-scale sine peaks near 1.0; zeros while stopped. Returns the bytes
+// written, kFail on failure. Other requests fail.
 uint32_t ChannelGetData(Handle stream, void* buffer, uint32_t length);
 
 // The error of the latest call.

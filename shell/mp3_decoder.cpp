@@ -48,17 +48,14 @@ struct Handle {
   }
 };
 
-}  // namespace
-
-std::optional<DecodedAudio> DecodeMp3(const uint8_t* data, size_t size, int rate) {
-  if (!data || size == 0 || rate <= 0) return std::nullopt;
+// Opens `src` for decoding to float stereo at the file's own rate: the handle
+// and that rate, or nothing when the bytes hold no MP3 stream.
+bool OpenDecoder(Handle& h, MemorySource& src, long& sourceRate) {
   static std::once_flag once;
   std::call_once(once, [] { mpg123_init(); });
-
-  Handle h;
   int err = MPG123_OK;
   h.mh = mpg123_new(nullptr, &err);
-  if (!h.mh) return std::nullopt;
+  if (!h.mh) return false;
   // Gapless needs the info tag; FORCE_STEREO doubles mono; QUIET keeps mpg123's
   // complaints about damaged frames off stderr.
   mpg123_param(h.mh, MPG123_FLAGS, MPG123_GAPLESS | MPG123_FORCE_STEREO | MPG123_QUIET, 0);
@@ -68,15 +65,29 @@ std::optional<DecodedAudio> DecodeMp3(const uint8_t* data, size_t size, int rate
   mpg123_rates(&rates, &rateCount);
   for (size_t i = 0; i < rateCount; ++i) mpg123_format(h.mh, rates[i], MPG123_STEREO, MPG123_ENC_FLOAT_32);
 
-  MemorySource src{data, size, 0};
-  if (mpg123_replace_reader_handle(h.mh, ReadMemory, SeekMemory, nullptr) != MPG123_OK) return std::nullopt;
-  if (mpg123_open_handle(h.mh, &src) != MPG123_OK) return std::nullopt;
-
-  long sourceRate = 0;
+  if (mpg123_replace_reader_handle(h.mh, ReadMemory, SeekMemory, nullptr) != MPG123_OK) return false;
+  if (mpg123_open_handle(h.mh, &src) != MPG123_OK) return false;
   int channels = 0, encoding = 0;
-  if (mpg123_getformat(h.mh, &sourceRate, &channels, &encoding) != MPG123_OK || sourceRate <= 0 ||
-      channels != 2 || encoding != MPG123_ENC_FLOAT_32)
-    return std::nullopt;
+  return mpg123_getformat(h.mh, &sourceRate, &channels, &encoding) == MPG123_OK && sourceRate > 0 &&
+         channels == 2 && encoding == MPG123_ENC_FLOAT_32;
+}
+
+// Damaged frames can decode to NaN or huge values; the mixer gets neither.
+void MakeFinite(float* v, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (!std::isfinite(v[i])) v[i] = 0.0f;
+  }
+}
+
+}  // namespace
+
+std::optional<DecodedAudio> DecodeMp3(const uint8_t* data, size_t size, int rate) {
+  if (!data || size == 0 || rate <= 0) return std::nullopt;
+  Handle h;
+  MemorySource src{data, size, 0};
+  long sourceRate = 0;
+  if (!OpenDecoder(h, src, sourceRate)) return std::nullopt;
+  int channels = 0, encoding = 0;
 
   DecodedAudio out;
   out.rate = rate;
@@ -104,16 +115,81 @@ std::optional<DecodedAudio> DecodeMp3(const uint8_t* data, size_t size, int rate
   }
   out.samples.resize(out.samples.size() / 2 * 2);
   if (out.samples.empty()) return std::nullopt;
-  // Damaged frames can decode to NaN or huge values, and interpolating a
-  // pathological signal overshoots; hand the mixer nothing beyond full scale.
-  for (float& v : out.samples) {
-    if (!std::isfinite(v)) v = 0.0f;
-  }
+  // Interpolating a pathological signal overshoots: the clamp comes after.
+  MakeFinite(out.samples.data(), out.samples.size());
   if (out.sourceRate != rate) out.samples = ResampleStereo(out.samples, out.sourceRate, rate);
   for (float& v : out.samples) v = std::clamp(v, -1.0f, 1.0f);
   out.frames = static_cast<int64_t>(out.samples.size() / 2);
   if (out.frames == 0) return std::nullopt;
   return out;
+}
+
+struct Mp3Stream::Decoder {
+  std::vector<uint8_t> bytes;
+  MemorySource src{nullptr, 0, 0};
+  Handle h;  // after `src`, which its reader uses until it is closed
+};
+
+Mp3Stream::Mp3Stream() : decoder_(std::make_unique<Decoder>()) {}
+Mp3Stream::~Mp3Stream() = default;
+
+std::unique_ptr<Mp3Stream> Mp3Stream::Open(std::vector<uint8_t> bytes) {
+  if (bytes.empty()) return nullptr;
+  std::unique_ptr<Mp3Stream> stream(new Mp3Stream);
+  Decoder& d = *stream->decoder_;
+  d.bytes = std::move(bytes);
+  d.src = MemorySource{d.bytes.data(), d.bytes.size(), 0};
+  long sourceRate = 0;
+  if (!OpenDecoder(d.h, d.src, sourceRate)) return nullptr;
+  // The scan reads every frame's header (no decoding) for the exact gapless
+  // length and a seek index.
+  if (mpg123_scan(d.h.mh) != MPG123_OK) return nullptr;
+  const off_t length = mpg123_length(d.h.mh);
+  if (length <= 0 || length > kMaxDecodedFrames) return nullptr;
+  stream->frames_ = length;
+  stream->rate_ = static_cast<int>(sourceRate);
+  return stream;
+}
+
+void Mp3Stream::Read(int64_t from, float* out, int count) {
+  int done = 0;
+  if (from != next_ && from >= 0 && from < frames_) {
+    ended_ = false;
+    if (from == 0) {
+      // Opened afresh, the track decodes as it did the first time; a seek back
+      // to 0 of a mono file can land a rounding step off in some samples.
+      decoder_->src.pos = 0;
+      next_ = mpg123_open_handle(decoder_->h.mh, &decoder_->src) == MPG123_OK ? 0 : -1;
+    } else {
+      next_ = mpg123_seek(decoder_->h.mh, static_cast<off_t>(from), SEEK_SET) == from ? from : -1;
+    }
+  }
+  if (from == next_ && !ended_) {
+    int idle = 0;  // reads that handed nothing: a few at a format change, never many
+    while (done < count && next_ < frames_ && idle < 4) {
+      const int64_t want = std::min<int64_t>(count - done, frames_ - next_);
+      size_t bytes = 0;
+      const int r = mpg123_read(decoder_->h.mh, out + static_cast<ptrdiff_t>(done) * 2,
+                                static_cast<size_t>(want) * 2 * sizeof(float), &bytes);
+      const int got = static_cast<int>(bytes / (2 * sizeof(float)));
+      done += got;
+      next_ += got;
+      idle = got > 0 ? 0 : idle + 1;
+      if (r == MPG123_OK) continue;
+      if (r == MPG123_NEW_FORMAT) {
+        // As the whole decode: a change of rate or layout midway ends the track.
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        mpg123_getformat(decoder_->h.mh, &rate, &channels, &encoding);
+        if (rate == rate_ && channels == 2 && encoding == MPG123_ENC_FLOAT_32) continue;
+      }
+      ended_ = true;  // the end, or damage that mpg123 could not get past
+      break;
+    }
+  }
+  MakeFinite(out, static_cast<size_t>(done) * 2);
+  for (int i = 0; i < done * 2; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+  std::fill(out + static_cast<ptrdiff_t>(done) * 2, out + static_cast<ptrdiff_t>(count) * 2, 0.0f);
 }
 
 std::vector<float> ResampleStereo(const std::vector<float>& in, int from, int to) {
