@@ -61,10 +61,10 @@ void cDemoScene::Update() {
 void cDemoScene::Draw() {
   const bool startDraws = DrawsThisFrame(startScene);
   const bool slideDraws = DrawsThisFrame(slideScene);
-  // The slide scene clears the window itself before drawing on it; when it is the
-  // only scene drawing, a clear here would only repeat that one. On a software
-  // renderer a 4-sample window clear costs a sixth of the frame.
-  if (startDraws || !slideDraws) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  // Each scene clears the window itself before drawing on it (the water scene
+  // after its passes into its targets), so a clear here would only repeat theirs.
+  // On a software renderer a 4-sample window clear costs a sixth of a slide frame.
+  if (!startDraws && !slideDraws) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   // The slide scene's picture is trusted from one frame to the next only while
   // that scene draws alone: the water scene leaves GL state behind that the
