@@ -279,10 +279,6 @@ Handle AddStream(PreparedFile&& file, uint32_t flags) {
   return h;
 }
 
-}  // namespace
-
-namespace {
-
 // A file at the mixing rate is decoded as it plays: only its MP3 bytes are held.
 // One at another rate is decoded and resampled whole, here.
 void Prepare(PreparedFile& file, std::vector<uint8_t>&& bytes) {
@@ -430,8 +426,9 @@ uint32_t ChannelGetData(Handle h, void* buffer, uint32_t length) {
     std::fill(mags, mags + kSpectrumSize, 0.0f);
     return kSpectrumSize * sizeof(float);
   }
-  // The frames just handed to the device are the ones sounding now. A copy torn
-  // by a callback that outlasted every try is still sound, only a mix of two.
+  // The frames just handed to the device are the ones sounding now. Should every
+  // try meet a callback writing them (a device thread held up mid-callback), the
+  // spectrum is of what the last try read: less exact, never unsafe.
   Fft& f = Lib().fft;
   for (int tries = 0; tries < 100; ++tries) {
     const uint32_t before = s->recentSeq.load(std::memory_order_acquire);
