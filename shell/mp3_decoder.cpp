@@ -48,6 +48,16 @@ struct Handle {
   }
 };
 
+// The decoder's output format, when it is float stereo: its rate; else 0.
+long FloatStereoRate(mpg123_handle* mh) {
+  long rate = 0;
+  int channels = 0, encoding = 0;
+  if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || channels != 2 ||
+      encoding != MPG123_ENC_FLOAT_32)
+    return 0;
+  return rate > 0 ? rate : 0;
+}
+
 // Opens `src` for decoding to float stereo at the file's own rate: the handle
 // and that rate, or nothing when the bytes hold no MP3 stream.
 bool OpenDecoder(Handle& h, MemorySource& src, long& sourceRate) {
@@ -67,9 +77,8 @@ bool OpenDecoder(Handle& h, MemorySource& src, long& sourceRate) {
 
   if (mpg123_replace_reader_handle(h.mh, ReadMemory, SeekMemory, nullptr) != MPG123_OK) return false;
   if (mpg123_open_handle(h.mh, &src) != MPG123_OK) return false;
-  int channels = 0, encoding = 0;
-  return mpg123_getformat(h.mh, &sourceRate, &channels, &encoding) == MPG123_OK && sourceRate > 0 &&
-         channels == 2 && encoding == MPG123_ENC_FLOAT_32;
+  sourceRate = FloatStereoRate(h.mh);
+  return sourceRate > 0;
 }
 
 // Damaged frames can decode to NaN or huge values; the mixer gets neither.
@@ -87,7 +96,6 @@ std::optional<DecodedAudio> DecodeMp3(const uint8_t* data, size_t size, int rate
   MemorySource src{data, size, 0};
   long sourceRate = 0;
   if (!OpenDecoder(h, src, sourceRate)) return std::nullopt;
-  int channels = 0, encoding = 0;
 
   DecodedAudio out;
   out.rate = rate;
@@ -106,9 +114,7 @@ std::optional<DecodedAudio> DecodeMp3(const uint8_t* data, size_t size, int rate
     if (r == MPG123_NEW_FORMAT) {
       // A stream that changes rate midway is not something we play; keep what
       // came before the change.
-      long newRate = 0;
-      mpg123_getformat(h.mh, &newRate, &channels, &encoding);
-      if (newRate != sourceRate || channels != 2 || encoding != MPG123_ENC_FLOAT_32) break;
+      if (FloatStereoRate(h.mh) != sourceRate) break;
       continue;
     }
     break;  // MPG123_DONE, or damage that mpg123 could not get past: keep what played
@@ -142,12 +148,13 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(std::vector<uint8_t> bytes) {
   long sourceRate = 0;
   if (!OpenDecoder(d.h, d.src, sourceRate)) return nullptr;
   // The scan reads every frame's header (no decoding) for the exact gapless
-  // length and a seek index.
+  // length and a seek index, and leaves the track at its start.
   if (mpg123_scan(d.h.mh) != MPG123_OK) return nullptr;
   const off_t length = mpg123_length(d.h.mh);
   if (length <= 0 || length > kMaxDecodedFrames) return nullptr;
   stream->frames_ = length;
   stream->rate_ = static_cast<int>(sourceRate);
+  stream->next_ = 0;
   return stream;
 }
 
@@ -157,7 +164,8 @@ void Mp3Stream::Read(int64_t from, float* out, int count) {
     ended_ = false;
     if (from == 0) {
       // Opened afresh, the track decodes as it did the first time; a seek back
-      // to 0 of a mono file can land a rounding step off in some samples.
+      // to 0 of a mono file can land a rounding step off in some samples. The
+      // scan's index goes with the reopening: later seeks read headers forward.
       decoder_->src.pos = 0;
       next_ = mpg123_open_handle(decoder_->h.mh, &decoder_->src) == MPG123_OK ? 0 : -1;
     } else {
@@ -178,10 +186,7 @@ void Mp3Stream::Read(int64_t from, float* out, int count) {
       if (r == MPG123_OK) continue;
       if (r == MPG123_NEW_FORMAT) {
         // As the whole decode: a change of rate or layout midway ends the track.
-        long rate = 0;
-        int channels = 0, encoding = 0;
-        mpg123_getformat(decoder_->h.mh, &rate, &channels, &encoding);
-        if (rate == rate_ && channels == 2 && encoding == MPG123_ENC_FLOAT_32) continue;
+        if (FloatStereoRate(decoder_->h.mh) == rate_) continue;
       }
       ended_ = true;  // the end, or damage that mpg123 could not get past
       break;

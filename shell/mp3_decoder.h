@@ -1,10 +1,11 @@
 #pragma once
-// Decodes a whole MP3 file held in memory to interleaved stereo floats at the
-// rate asked for. Decoding is gapless: with the encoder's info tag (which lame
-// writes by default) the encoder delay and padding are cut off, so frame 0 is the
-// track's first sample and the length is the track's exact sample count. Mono is
-// doubled to both channels; files at another rate are resampled afterwards.
-// Pure function of its input; safe on any thread.
+// Decodes an MP3 file held in memory to interleaved stereo floats, whole at the
+// rate asked for (DecodeMp3) or a block at a time at its own (Mp3Stream).
+// Decoding is gapless: with the encoder's info tag (which lame writes by
+// default) the encoder delay and padding are cut off, so frame 0 is the track's
+// first sample and the length is the track's exact sample count. Mono is doubled
+// to both channels; DecodeMp3 resamples files at another rate afterwards.
+// DecodeMp3 is a pure function of its input, safe on any thread.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -53,7 +54,7 @@ class Mp3Stream {
   std::unique_ptr<Decoder> decoder_;
   int64_t frames_ = 0;
   int rate_ = 0;
-  int64_t next_ = -1;  // the frame the decoder hands next; -1: seek first
+  int64_t next_ = -1;  // the frame the decoder hands next; -1 after a failed seek
   bool ended_ = false; // the decoder stopped before the end: silence until a seek
 };
 
