@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "platform/sdl_window_system.h"
+
 namespace VantorGL::platform {
 
 HiddenGlWindow::~HiddenGlWindow() { Close(); }
@@ -54,5 +56,7 @@ void HiddenGlWindow::Close() {
 void HiddenGlWindow::Swap() {
   if (window_) SDL_GL_SwapWindow(static_cast<SDL_Window*>(window_));
 }
+
+std::unique_ptr<SharedContext> HiddenGlWindow::MakeSharedContext() { return ShareSdlContext(window_, context_); }
 
 }  // namespace VantorGL::platform

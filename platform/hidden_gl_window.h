@@ -2,7 +2,10 @@
 // A hidden window with a current legacy OpenGL context (no version or profile
 // attributes: Mesa gives its highest compatibility version). For tests and
 // off-screen tools that need GL without showing anything. Main thread only.
+#include <memory>
 #include <string>
+
+#include "platform/window_system.h"
 
 namespace VantorGL::platform {
 
@@ -18,6 +21,9 @@ class HiddenGlWindow {
   void Close();
   void Swap();
   bool IsOpen() const { return context_ != nullptr; }
+  // A context sharing this one's objects, for another thread (see
+  // SharedContext); this one must be current. Null where none can be made.
+  std::unique_ptr<SharedContext> MakeSharedContext();
   const std::string& error() const { return error_; }
 
  private:

@@ -74,6 +74,10 @@ bool LiveWindowSystem::SwapBuffers(DeviceContext dc) {
 
 RenderContext LiveWindowSystem::CreateContext(DeviceContext dc) { return display_.CreateContext(dc); }
 
+std::unique_ptr<SharedContext> LiveWindowSystem::MakeSharedContext(DeviceContext dc, RenderContext rc) {
+  return display_.MakeSharedContext(dc, rc);
+}
+
 bool LiveWindowSystem::MakeCurrent(DeviceContext dc, RenderContext rc) { return display_.MakeCurrent(dc, rc); }
 
 bool LiveWindowSystem::DeleteContext(RenderContext rc) { return display_.DeleteContext(rc); }

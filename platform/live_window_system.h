@@ -59,6 +59,7 @@ class LiveWindowSystem : public IWindowSystem {
   RenderContext CreateContext(DeviceContext dc) override;
   bool MakeCurrent(DeviceContext dc, RenderContext rc) override;
   bool DeleteContext(RenderContext rc) override;
+  std::unique_ptr<SharedContext> MakeSharedContext(DeviceContext dc, RenderContext rc) override;
   bool SetSwapInterval(int interval) override;
   bool HasMultisampleExtension() override;
   bool HasMultisampleFormatChooser() override;

@@ -89,6 +89,10 @@ bool OffscreenWindowSystem::SwapBuffers(DeviceContext dc) {
 
 RenderContext OffscreenWindowSystem::CreateContext(DeviceContext dc) { return display_.CreateContext(dc); }
 
+std::unique_ptr<SharedContext> OffscreenWindowSystem::MakeSharedContext(DeviceContext dc, RenderContext rc) {
+  return display_.MakeSharedContext(dc, rc);
+}
+
 bool OffscreenWindowSystem::MakeCurrent(DeviceContext dc, RenderContext rc) {
   const bool made = display_.MakeCurrent(dc, rc);
   // Frames come as fast as they are made; a hidden window must not wait for a

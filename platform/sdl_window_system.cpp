@@ -382,6 +382,40 @@ bool SdlWindowSystem::DeleteContext(RenderContext rc) {
   return true;
 }
 
+namespace {
+class SdlSharedContext : public SharedContext {
+ public:
+  SdlSharedContext(SDL_Window* window, SDL_GLContext context) : window_(window), context_(context) {}
+  ~SdlSharedContext() override { SDL_GL_DeleteContext(context_); }
+  bool MakeCurrent() override { return SDL_GL_MakeCurrent(window_, context_) == 0; }
+  void Release() override { SDL_GL_MakeCurrent(nullptr, nullptr); }
+
+ private:
+  SDL_Window* window_;
+  SDL_GLContext context_;
+};
+}  // namespace
+
+std::unique_ptr<SharedContext> ShareSdlContext(void* sdlWindow, void* sdlContext) {
+  auto* window = static_cast<SDL_Window*>(sdlWindow);
+  if (!window || !sdlContext || SDL_GL_GetCurrentContext() != sdlContext) return nullptr;
+  // SDL shares with the context current on this thread, and makes the new one current.
+  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+  if (SDL_GL_MakeCurrent(window, sdlContext) != 0) {
+    if (context) SDL_GL_DeleteContext(context);
+    return nullptr;
+  }
+  if (!context) return nullptr;
+  return std::make_unique<SdlSharedContext>(window, context);
+}
+
+std::unique_ptr<SharedContext> SdlWindowSystem::MakeSharedContext(DeviceContext dc, RenderContext rc) {
+  Window* window = Find(dc);
+  return window ? ShareSdlContext(window->sdl, rc) : nullptr;
+}
+
 bool SdlWindowSystem::SetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
 
 bool SdlWindowSystem::HasMultisampleExtension() {

@@ -38,6 +38,11 @@ struct _XDisplay;  // Xlib's Display
 
 namespace VantorGL::platform {
 
+// A context sharing `sdlContext`'s objects (an SDL_GLContext current on this
+// thread with `sdlWindow`, an SDL_Window), for another thread; `sdlContext` stays
+// current here. Null where SDL cannot make one.
+std::unique_ptr<SharedContext> ShareSdlContext(void* sdlWindow, void* sdlContext);
+
 class SdlWindowSystem : public IWindowSystem {
  public:
   // `realDisplayOnly`: see above; other instances take whatever driver SDL
@@ -66,6 +71,7 @@ class SdlWindowSystem : public IWindowSystem {
   RenderContext CreateContext(DeviceContext dc) override;
   bool MakeCurrent(DeviceContext dc, RenderContext rc) override;
   bool DeleteContext(RenderContext rc) override;
+  std::unique_ptr<SharedContext> MakeSharedContext(DeviceContext dc, RenderContext rc) override;
   bool SetSwapInterval(int interval) override;
   bool HasMultisampleExtension() override;
   bool HasMultisampleFormatChooser() override;

@@ -12,6 +12,7 @@
 // orders stay as designed; each implementation maps them onto its own system.
 // Main thread only.
 #include <cstdint>
+#include <memory>
 
 #include "shell/window_messages.h"
 
@@ -75,6 +76,19 @@ struct WindowRequest {
   int width = 0, height = 0;  // client size
 };
 
+// A second context sharing the objects (textures, buffers, programs) of one
+// made by CreateContext, drawing into the same window, for one other thread:
+// MakeCurrent there, Release on that thread when done. It is deleted where it
+// was made, current nowhere, before its window goes.
+class SharedContext {
+ public:
+  virtual ~SharedContext() = default;
+  // Current on the calling thread; false where it cannot be.
+  virtual bool MakeCurrent() = 0;
+  // No context current on the calling thread.
+  virtual void Release() = 0;
+};
+
 class IWindowSystem {
  public:
   virtual ~IWindowSystem() = default;
@@ -111,6 +125,11 @@ class IWindowSystem {
   // MakeCurrent(nullptr, nullptr) makes no context current.
   virtual bool MakeCurrent(DeviceContext dc, RenderContext rc) = 0;
   virtual bool DeleteContext(RenderContext rc) = 0;
+  // A context sharing `rc`'s objects, for another thread; `rc` is current on
+  // `dc` here before and after. Null where the system cannot give one.
+  virtual std::unique_ptr<SharedContext> MakeSharedContext(DeviceContext /*dc*/, RenderContext /*rc*/) {
+    return nullptr;
+  }
   // Asks for a swap interval on the current context; false where not offered.
   virtual bool SetSwapInterval(int interval) = 0;
 

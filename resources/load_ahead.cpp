@@ -213,6 +213,42 @@ std::optional<PreparedTexture> AssetsAhead::TakePicture(const std::string& path)
   return std::move(entry->texture);
 }
 
+void AssetsAhead::UploadThrough(std::unique_ptr<platform::SharedContext> context) {
+  EndUploads();
+  if (context && PicturesLeft()) uploads_ = std::make_unique<TextureUploads>(std::move(context));
+}
+
+bool AssetsAhead::LoadPicture(const std::string& path, cTextureSystem& texture) {
+  std::optional<PreparedTexture> prepared = TakePicture(path);
+  if (prepared) {
+    if (uploads_)
+      uploads_->Load(texture, path, std::move(*prepared));
+    else
+      texture.Load(path, std::move(*prepared));
+  }
+  // A context costs the driver some 10 MB: it goes once nothing is left to upload.
+  if (!PicturesLeft()) EndUploads();
+  return prepared.has_value();
+}
+
+bool AssetsAhead::PicturesLeft() const {
+  for (size_t i = next_; i < entries_.size(); ++i)
+    if (entries_[i].picture) return true;
+  return false;
+}
+
+void AssetsAhead::EndUploads() {
+  if (!uploads_) return;
+  uploads_->Finish();
+  uploadedAside_ += uploads_->Done();
+  uploads_.reset();
+}
+
+void AssetsAhead::Stop() {
+  ahead_.Stop();
+  EndUploads();
+}
+
 std::optional<audio::PreparedFile> AssetsAhead::TakeTune(const std::string& path) {
   Entry* entry = Take(false, path);
   if (!entry) return std::nullopt;

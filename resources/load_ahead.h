@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "resources/texture_system.h"
+#include "resources/texture_uploads.h"
 #include "shell/audio_library.h"
 
 namespace VantorGL {
@@ -108,13 +110,26 @@ class AssetsAhead {
   // The next listed picture or tune at `path`, waited for; nothing when none is
   // listed from here on, or its job failed.
   std::optional<PreparedTexture> TakePicture(const std::string& path);
+  // From here on LoadPicture leaves the uploads to a thread of its own with
+  // `context` (see TextureUploads; without one, or where it cannot be used, as
+  // before). The thread finishes them, and goes with the context, after the last
+  // listed picture's LoadPicture (or at Stop): nothing may draw with those
+  // textures before. Main thread, its context current.
+  void UploadThrough(std::unique_ptr<platform::SharedContext> context);
+  // TakePicture, then cTextureSystem::Load with what it gave. False, with
+  // nothing loaded, when it gave nothing: the caller loads the picture the
+  // ordinary way.
+  bool LoadPicture(const std::string& path, cTextureSystem& texture);
   std::optional<audio::PreparedFile> TakeTune(const std::string& path);
 
-  // Ends the work: what was not taken yet is dropped. Later takes get nothing.
-  void Stop() { ahead_.Stop(); }
+  // Ends the work: what was not taken yet is dropped; the uploads are finished.
+  // Later takes get nothing.
+  void Stop();
 
   // How many pictures and tunes the takes have handed over.
   size_t HandedOver() const { return handedOver_; }
+  // How many pictures were uploaded on the uploads' thread.
+  size_t UploadedAside() const { return uploadedAside_; }
 
  private:
   struct Entry {
@@ -125,10 +140,14 @@ class AssetsAhead {
     audio::PreparedFile tune;   // written by the job
   };
   Entry* Take(bool picture, const std::string& path);
+  bool PicturesLeft() const;  // listed from next_ on
+  void EndUploads();          // finished; their thread and context go
 
   std::deque<Entry> entries_;  // elements stay where they are while jobs fill them
   size_t next_ = 0;            // the first entry not taken or passed over
   size_t handedOver_ = 0;
+  size_t uploadedAside_ = 0;
+  std::unique_ptr<TextureUploads> uploads_;
   LoadAhead ahead_;            // last: its threads end before the entries go
 };
 

@@ -112,6 +112,12 @@ bool cTextureSystem::Upload(const TextureImage& image, bool pngPath) {
   glGenTextures(1, &name);
   if (name == 0) return false;
   glBindTexture(GL_TEXTURE_2D, name);
+  FillBound(image, pngPath);
+  texture = name;
+  return true;
+}
+
+void cTextureSystem::FillBound(const TextureImage& image, bool pngPath) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   // The PNG path clamps; the picture path leaves the default wrap (repeat).
@@ -120,8 +126,6 @@ bool cTextureSystem::Upload(const TextureImage& image, bool pngPath) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
   }
   UploadPixels(image);
-  texture = name;
-  return true;
 }
 
 void cTextureSystem::UploadPixels(const TextureImage& image) {

@@ -60,6 +60,11 @@ class cTextureSystem {
 
   uint32_t texture = 0;  // GL texture name; 0 = nothing loaded
 
+  // What Load does to a new texture, into the one bound on the current context:
+  // its filters and wrap, then the pixels. Any thread with a context current
+  // (see TextureUploads).
+  static void FillBound(const TextureImage& image, bool pngPath);
+
  private:
   static PreparedTexture PrepareFor(const std::string& name, int maxSize);
   bool Upload(const TextureImage& image, bool pngPath);

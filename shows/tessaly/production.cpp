@@ -67,6 +67,8 @@ bool TAV05::LoadStep() {
 
   loadingMusic.loop = true;
   loadingMusic.PlayFromStart();
+  // The rest of the pictures go into their textures beside the main thread.
+  ahead.UploadThrough(windowSystem().MakeSharedContext(deviceContext, renderContext));
   loading = false;
   return true;
 }

@@ -75,13 +75,7 @@ std::string cResources::FileOf(const char* name) const { return properties.FindF
 
 void cResources::LoadTexture(cTextureSystem& texture, const char* name) {
   const std::string file = FileOf(name);
-  if (ahead) {
-    if (std::optional<PreparedTexture> prepared = ahead->TakePicture(file)) {
-      texture.Load(file, std::move(*prepared));
-      return;
-    }
-  }
-  texture.Load(file);
+  if (!ahead || !ahead->LoadPicture(file, texture)) texture.Load(file);
 }
 
 void cResources::ListAhead(AssetsAhead& ahead) {

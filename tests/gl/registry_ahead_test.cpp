@@ -1,6 +1,7 @@
 // The registry on the generated data tree: with its pictures and music read and
-// decoded ahead on other threads it writes the same log lines and makes the same
-// textures and music as one that reads everything itself; one asset read again
+// decoded ahead on other threads, and the pictures put into their textures on
+// another thread too, it writes the same log lines and makes the same textures
+// and music as one that reads everything itself; one asset read again
 // while the show runs replaces the old one only when its new file is whole.
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
@@ -26,14 +27,21 @@ struct Loaded {
   std::vector<std::string> textures;  // per texture: its size and a hash of its pixels
   uint64_t musicBytes = 0;
   size_t handedOver = 0;  // pictures and tunes LoadAll took from the work done ahead
+  size_t uploadedAside = 0;
+  GLint bound = 0;  // the texture LoadAll left bound
 };
+
+enum class Way { kSerial, kAhead, kAheadUploadedAside };
 
 std::string Describe(cTextureSystem& texture) {
   if (texture.texture == 0) return "none";
   texture.Bind();
-  GLint width = 0, height = 0;
+  GLint width = 0, height = 0, wrapS = 0, wrapT = 0, minFilter = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
   std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
@@ -41,10 +49,11 @@ std::string Describe(cTextureSystem& texture) {
   for (uint8_t b : pixels) hash = (hash ^ b) * 1099511628211ull;
   const GLuint name = texture.texture;
   glDeleteTextures(1, &name);  // two loads of every slide would not fit well
-  return std::to_string(width) + "x" + std::to_string(height) + " " + std::to_string(hash);
+  return std::to_string(width) + "x" + std::to_string(height) + " " + std::to_string(hash) + " wrap " +
+         std::to_string(wrapS) + "/" + std::to_string(wrapT) + " min " + std::to_string(minFilter);
 }
 
-Loaded Load(const std::string& dir, bool ahead) {
+Loaded Load(const std::string& dir, Way way) {
   const fs::path oldCwd = fs::current_path();
   fs::current_path(dir);
   cDebugSystem::Instance().Open("debug.log");
@@ -52,13 +61,16 @@ Loaded Load(const std::string& dir, bool ahead) {
   {
     std::optional<AssetsAhead> pool;
     cResources registry;
-    if (ahead) {
+    if (way != Way::kSerial) {
       pool.emplace();
       cResources::ListAhead(*pool);
       registry.ahead = &*pool;
+      if (way == Way::kAheadUploadedAside) pool->UploadThrough(MakeSharedGlContext());
     }
     registry.SetMusicFile();
     registry.LoadAll();
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &loaded.bound);
+    loaded.bound = loaded.bound == static_cast<GLint>(registry.slides[55].texture) ? 1 : -loaded.bound;
     loaded.log = LogLinesAfterBanner("debug.log");
     loaded.musicBytes = audio::ChannelGetLength(registry.music.stream, audio::POS_BYTE);
     for (cTextureSystem* t : {&registry.scenery1Tex01, &registry.nm1, &registry.waterTexture,
@@ -67,6 +79,7 @@ Loaded Load(const std::string& dir, bool ahead) {
     for (int i = 0; i < 6; ++i) loaded.textures.push_back(Describe(registry.tex[i]));
     for (int i = 0; i < 56; ++i) loaded.textures.push_back(Describe(registry.slides[i]));
     if (pool) loaded.handedOver = pool->HandedOver();
+    if (pool) loaded.uploadedAside = pool->UploadedAside();
   }
   cDebugSystem::Instance().file.close();
   fs::current_path(oldCwd);
@@ -82,18 +95,26 @@ TEST_F(RegistryAhead, LoadsTheSameAsReadingEverythingOnTheMainThread) {
   const WorkDir dir = WorkDir::CopyOfStage();
   ASSERT_TRUE(fs::exists(dir.File("data/default.qelProperty"))) << "no stage";
 
-  const Loaded serial = Load(dir.path(), false);
-  const Loaded ahead = Load(dir.path(), true);
-  // The music, the five textures, six background frames and 56 slides.
-  EXPECT_EQ(ahead.handedOver, 68u) << "LoadAll read for itself what was made ahead";
+  const Loaded serial = Load(dir.path(), Way::kSerial);
+  EXPECT_EQ(serial.bound, 1) << "the last slide is left bound";
   ASSERT_GT(serial.log.size(), 5u);
-  EXPECT_EQ(ahead.log, serial.log);
   EXPECT_GT(serial.musicBytes, 0u);
-  EXPECT_EQ(ahead.musicBytes, serial.musicBytes);
   ASSERT_EQ(serial.textures.size(), 67u);
-  for (size_t i = 0; i < serial.textures.size(); ++i) {
-    EXPECT_NE(serial.textures[i], "none") << i;
-    EXPECT_EQ(ahead.textures[i], serial.textures[i]) << "texture " << i;
+  for (const Way way : {Way::kAhead, Way::kAheadUploadedAside}) {
+    const Loaded ahead = Load(dir.path(), way);
+    SCOPED_TRACE(way == Way::kAhead ? "made ahead" : "made ahead, uploaded on another thread");
+    // The music, the five textures, six background frames and 56 slides.
+    EXPECT_EQ(ahead.handedOver, 68u) << "LoadAll read for itself what was made ahead";
+    // Every picture LoadAll took: the uploads end with the last one, before
+    // anything reads them.
+    EXPECT_EQ(ahead.uploadedAside, way == Way::kAhead ? 0u : 67u);
+    EXPECT_EQ(ahead.log, serial.log);
+    EXPECT_EQ(ahead.musicBytes, serial.musicBytes);
+    EXPECT_EQ(ahead.bound, serial.bound);
+    for (size_t i = 0; i < serial.textures.size(); ++i) {
+      EXPECT_NE(serial.textures[i], "none") << i;
+      EXPECT_EQ(ahead.textures[i], serial.textures[i]) << "texture " << i;
+    }
   }
 }
 
