@@ -1,5 +1,6 @@
 #include "resources/load_ahead.h"
 
+#include <epoxy/gl.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/gl_extensions.h"
+#include "shell/memory_pages.h"
 #include "shell/music_stream.h"
 
 namespace VantorGL {
@@ -186,7 +189,21 @@ void AssetsAhead::AddPicture(const std::string& path) {
   Entry& entry = entries_.emplace_back();
   entry.picture = true;
   entry.path = path;
-  entry.job = ahead_.Add([&entry] { entry.texture = cTextureSystem::Prepare(entry.path); });
+  entry.job = ahead_.Add([this, &entry] {
+    // Told however the job ends: an upload may be waiting for it.
+    struct Told {
+      AssetsAhead& self;
+      Entry& entry;
+      ~Told() {
+        {
+          std::lock_guard lock(self.madeMutex_);
+          entry.made = true;
+        }
+        self.madeChanged_.notify_all();
+      }
+    } told{*this, entry};
+    entry.texture = cTextureSystem::Prepare(entry.path);
+  });
 }
 
 void AssetsAhead::AddTune(const std::string& path) {
@@ -208,27 +225,87 @@ AssetsAhead::Entry* AssetsAhead::Take(bool picture, const std::string& path) {
 }
 
 std::optional<PreparedTexture> AssetsAhead::TakePicture(const std::string& path) {
-  Entry* entry = Take(true, path);
-  if (!entry) return std::nullopt;
+  Entry* entry = TakeUploaded(path);
+  // One already made into a texture is handed over by LoadPicture alone.
+  if (!entry || entry->name != 0) return std::nullopt;
   return std::move(entry->texture);
+}
+
+AssetsAhead::Entry* AssetsAhead::TakeUploaded(const std::string& path) {
+  Entry* entry = Take(true, path);
+  if (entry && entry->uploadQueued) {
+    std::unique_lock lock(madeMutex_);
+    madeChanged_.wait(lock, [&] { return entry->uploaded; });
+  }
+  return entry;
 }
 
 void AssetsAhead::UploadThrough(std::unique_ptr<platform::SharedContext> context) {
   EndUploads();
-  if (context && PicturesLeft()) uploads_ = std::make_unique<TextureUploads>(std::move(context));
+  if (!context || !PicturesLeft()) return;
+  auto uploads = std::make_unique<SharedContextThread>(std::move(context));
+  if (!uploads->Active()) return;
+  uploads_ = std::move(uploads);
+  uploadMaxSize_ = platform::MaxTextureSize();
+  std::unique_lock lock(madeMutex_);
+  uploadsStopping_ = false;
+  for (size_t i = next_; i < entries_.size(); ++i) {
+    Entry& entry = entries_[i];
+    if (!entry.picture) continue;
+    entry.uploadQueued = true;
+    entry.uploaded = false;
+    uploads_->Queue([this, &entry] { Upload(entry); });
+  }
+}
+
+void AssetsAhead::Upload(Entry& entry) {
+  {
+    std::unique_lock lock(madeMutex_);
+    madeChanged_.wait(lock, [&] { return entry.made || uploadsStopping_; });
+    if (!entry.made) {
+      entry.uploaded = true;
+      madeChanged_.notify_all();
+      return;
+    }
+  }
+  GLuint name = 0;
+  std::optional<TextureImage>& image = entry.texture.image;
+  // A picture prepared for a larger maximum than this context's is prepared again
+  // by LoadPicture, on the main thread.
+  if (image && entry.texture.largestSide <= uploadMaxSize_) glGenTextures(1, &name);
+  if (name != 0) {
+    glBindTexture(GL_TEXTURE_2D, name);
+    cTextureSystem::FillBound(*image, entry.texture.pngPath);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    // Whole for the main context once it binds the texture.
+    glFinish();
+    // Freed on another thread than the loading one that made it: its pages go
+    // back to the system at once (see cTextureSystem::Load).
+    ReleasePages(image->pixels.data(), image->pixels.size());
+    image.reset();
+  }
+  {
+    std::lock_guard lock(madeMutex_);
+    entry.name = name;
+    entry.uploaded = true;
+  }
+  madeChanged_.notify_all();
 }
 
 bool AssetsAhead::LoadPicture(const std::string& path, cTextureSystem& texture) {
-  std::optional<PreparedTexture> prepared = TakePicture(path);
-  if (prepared) {
-    if (uploads_)
-      uploads_->Load(texture, path, std::move(*prepared));
-    else
-      texture.Load(path, std::move(*prepared));
+  Entry* entry = TakeUploaded(path);
+  if (entry && entry->name != 0) {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, entry->name);
+    texture.texture = entry->name;
+    entry->handedOver = true;
+    ++uploadedAside_;
+  } else if (entry) {
+    texture.Load(path, std::move(entry->texture));
   }
   // A context costs the driver some 10 MB: it goes once nothing is left to upload.
   if (!PicturesLeft()) EndUploads();
-  return prepared.has_value();
+  return entry != nullptr;
 }
 
 bool AssetsAhead::PicturesLeft() const {
@@ -239,9 +316,20 @@ bool AssetsAhead::PicturesLeft() const {
 
 void AssetsAhead::EndUploads() {
   if (!uploads_) return;
-  uploads_->Finish();
-  uploadedAside_ += uploads_->Done();
+  {
+    std::lock_guard lock(madeMutex_);
+    uploadsStopping_ = true;
+  }
+  madeChanged_.notify_all();
   uploads_.reset();
+  for (Entry& entry : entries_) {
+    if (entry.name != 0 && !entry.handedOver) {
+      const GLuint name = entry.name;
+      glDeleteTextures(1, &name);
+    }
+    entry.name = 0;
+    entry.uploadQueued = false;
+  }
 }
 
 void AssetsAhead::Stop() {

@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "resources/texture_system.h"
-#include "resources/texture_uploads.h"
+#include "resources/shared_context_thread.h"
 #include "shell/audio_library.h"
 
 namespace VantorGL {
@@ -108,16 +108,20 @@ class AssetsAhead {
   void AddWork(LoadAhead::Job work) { ahead_.Add(std::move(work)); }
 
   // The next listed picture or tune at `path`, waited for; nothing when none is
-  // listed from here on, or its job failed.
+  // listed from here on, or its job failed (or, for a picture, it has been made
+  // into a texture: see UploadThrough).
   std::optional<PreparedTexture> TakePicture(const std::string& path);
-  // From here on LoadPicture leaves the uploads to a thread of its own with
-  // `context` (see TextureUploads; without one, or where it cannot be used, as
-  // before). The thread finishes them, and goes with the context, after the last
-  // listed picture's LoadPicture (or at Stop): nothing may draw with those
-  // textures before. Main thread, its context current.
+  // From here on the listed pictures not yet taken go into their textures on a
+  // thread of their own with `context` (see SharedContextThread), each as soon
+  // as it is decoded, and LoadPicture hands each texture over; without a
+  // context, or where it cannot be used, LoadPicture uploads on the calling
+  // thread. The thread ends, and the context goes, after the last listed
+  // picture's LoadPicture or at Stop; textures made there and never handed
+  // over are deleted then. Main thread, its context current.
   void UploadThrough(std::unique_ptr<platform::SharedContext> context);
-  // TakePicture, then cTextureSystem::Load with what it gave. False, with
-  // nothing loaded, when it gave nothing: the caller loads the picture the
+  // The next listed picture at `path` as a texture: what cTextureSystem::Load
+  // with TakePicture's result makes, left bound. False, with nothing loaded,
+  // where TakePicture would give nothing: the caller loads the picture the
   // ordinary way.
   bool LoadPicture(const std::string& path, cTextureSystem& texture);
   std::optional<audio::PreparedFile> TakeTune(const std::string& path);
@@ -128,7 +132,7 @@ class AssetsAhead {
 
   // How many pictures and tunes the takes have handed over.
   size_t HandedOver() const { return handedOver_; }
-  // How many pictures were uploaded on the uploads' thread.
+  // How many pictures LoadPicture handed over as textures made on the uploads' thread.
   size_t UploadedAside() const { return uploadedAside_; }
 
  private:
@@ -138,16 +142,30 @@ class AssetsAhead {
     size_t job = 0;
     PreparedTexture texture;    // written by the job
     audio::PreparedFile tune;   // written by the job
+    // A picture's upload on the uploads' thread. `made` and `uploaded` under
+    // madeMutex_; the upload owns `texture` from `made` until `uploaded`.
+    bool made = false;          // its job has ended, however
+    bool uploadQueued = false;  // owner's thread
+    bool uploaded = false;
+    uint32_t name = 0;          // the texture made there; 0: none
+    bool handedOver = false;    // owner's thread
   };
   Entry* Take(bool picture, const std::string& path);
+  // A picture's Take, and its upload waited for where one was queued.
+  Entry* TakeUploaded(const std::string& path);
   bool PicturesLeft() const;  // listed from next_ on
-  void EndUploads();          // finished; their thread and context go
+  void EndUploads();          // the thread and context go, unclaimed textures too
+  void Upload(Entry& entry);  // on the uploads' thread
 
   std::deque<Entry> entries_;  // elements stay where they are while jobs fill them
   size_t next_ = 0;            // the first entry not taken or passed over
   size_t handedOver_ = 0;
   size_t uploadedAside_ = 0;
-  std::unique_ptr<TextureUploads> uploads_;
+  std::mutex madeMutex_;
+  std::condition_variable madeChanged_;
+  bool uploadsStopping_ = false;  // under madeMutex_
+  int uploadMaxSize_ = 0;         // the context's maximum texture size
+  std::unique_ptr<SharedContextThread> uploads_;
   LoadAhead ahead_;            // last: its threads end before the entries go
 };
 

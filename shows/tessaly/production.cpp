@@ -43,6 +43,8 @@ bool TAV05::LoadStep() {
                        std::to_string(platform::GlVersion() / 10) + "." +
                        std::to_string(platform::GlVersion() % 10));
   }
+  // The pictures go into their textures beside the main thread from here on.
+  ahead.UploadThrough(windowSystem().MakeSharedContext(deviceContext, renderContext));
   loadingMusic.path = kLoadingMusic;
   if (std::optional<audio::PreparedFile> tune = ahead.TakeTune(kLoadingMusic)) {
     loadingMusic.Open(std::move(*tune));
@@ -52,11 +54,7 @@ bool TAV05::LoadStep() {
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_TEXTURE_2D);
-  if (std::optional<PreparedTexture> picture = ahead.TakePicture(kLoadingPicture)) {
-    loadingScreen.Load(kLoadingPicture, std::move(*picture));
-  } else {
-    loadingScreen.Load(kLoadingPicture);
-  }
+  if (!ahead.LoadPicture(kLoadingPicture, loadingScreen)) loadingScreen.Load(kLoadingPicture);
   loadingScreen.Bind();
   glLoadIdentity();
   glColor4f(1, 1, 1, 1);
@@ -67,8 +65,6 @@ bool TAV05::LoadStep() {
 
   loadingMusic.loop = true;
   loadingMusic.PlayFromStart();
-  // The rest of the pictures go into their textures beside the main thread.
-  ahead.UploadThrough(windowSystem().MakeSharedContext(deviceContext, renderContext));
   loading = false;
   return true;
 }
