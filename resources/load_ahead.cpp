@@ -262,7 +262,8 @@ void AssetsAhead::Upload(Entry& entry) {
   {
     std::unique_lock lock(madeMutex_);
     madeChanged_.wait(lock, [&] { return entry.made || uploadsStopping_; });
-    if (!entry.made) {
+    // Once the uploads end, a picture nobody has taken is not worth a texture.
+    if (uploadsStopping_) {
       entry.uploaded = true;
       madeChanged_.notify_all();
       return;

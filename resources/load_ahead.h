@@ -29,8 +29,8 @@
 #include <thread>
 #include <vector>
 
-#include "resources/texture_system.h"
 #include "resources/shared_context_thread.h"
+#include "resources/texture_system.h"
 #include "shell/audio_library.h"
 
 namespace VantorGL {
