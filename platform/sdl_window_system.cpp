@@ -388,7 +388,12 @@ class SdlSharedContext : public SharedContext {
   SdlSharedContext(SDL_Window* window, SDL_GLContext context) : window_(window), context_(context) {}
   ~SdlSharedContext() override { SDL_GL_DeleteContext(context_); }
   bool MakeCurrent() override { return SDL_GL_MakeCurrent(window_, context_) == 0; }
-  void Release() override { SDL_GL_MakeCurrent(nullptr, nullptr); }
+  void Release() override {
+    SDL_GL_MakeCurrent(nullptr, nullptr);
+    // SDL keeps the current context (and any error) per thread, freed only for
+    // threads SDL made itself.
+    SDL_TLSCleanup();
+  }
 
  private:
   SDL_Window* window_;

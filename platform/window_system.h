@@ -78,14 +78,16 @@ struct WindowRequest {
 
 // A second context sharing the objects (textures, buffers, programs) of one
 // made by CreateContext, drawing into the same window, for one other thread:
-// MakeCurrent there, Release on that thread when done. It is deleted where it
-// was made, current nowhere, before its window goes.
+// MakeCurrent there, and Release on that thread before it ends, whether
+// MakeCurrent succeeded or not. It is deleted where it was made, current
+// nowhere, before its window goes.
 class SharedContext {
  public:
   virtual ~SharedContext() = default;
   // Current on the calling thread; false where it cannot be.
   virtual bool MakeCurrent() = 0;
-  // No context current on the calling thread.
+  // No context current on the calling thread, and nothing the window system
+  // keeps for that thread left behind.
   virtual void Release() = 0;
 };
 

@@ -46,7 +46,10 @@ void SharedContextThread::Run() {
     started_ = true;
   }
   changed_.notify_all();
-  if (!current) return;
+  if (!current) {
+    context_->Release();
+    return;
+  }
   std::unique_lock lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
