@@ -299,7 +299,7 @@ bool AssetsAhead::LoadPicture(const std::string& path, cTextureSystem& texture) 
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, entry->name);
     texture.texture = entry->name;
-    entry->handedOver = true;
+    entry->name = 0;
     ++uploadedAside_;
   } else if (entry) {
     texture.Load(path, std::move(entry->texture));
@@ -324,7 +324,7 @@ void AssetsAhead::EndUploads() {
   madeChanged_.notify_all();
   uploads_.reset();
   for (Entry& entry : entries_) {
-    if (entry.name != 0 && !entry.handedOver) {
+    if (entry.name != 0) {
       const GLuint name = entry.name;
       glDeleteTextures(1, &name);
     }

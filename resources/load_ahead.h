@@ -147,8 +147,7 @@ class AssetsAhead {
     bool made = false;          // its job has ended, however
     bool uploadQueued = false;  // owner's thread
     bool uploaded = false;
-    uint32_t name = 0;          // the texture made there; 0: none
-    bool handedOver = false;    // owner's thread
+    uint32_t name = 0;          // the texture made there, until handed over; 0: none
   };
   Entry* Take(bool picture, const std::string& path);
   // A picture's Take, and its upload waited for where one was queued.
