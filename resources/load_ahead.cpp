@@ -183,7 +183,15 @@ void LoadAhead::Stop() {
   workers_.clear();
 }
 
-AssetsAhead::AssetsAhead(int workers, size_t window) : ahead_(workers, window) {}
+AssetsAhead::AssetsAhead(int workers, size_t window) : ahead_(workers, window) { BeginSharingFreedBlocks(); }
+
+AssetsAhead::~AssetsAhead() { EndSharingBlocks(); }
+
+void AssetsAhead::EndSharingBlocks() {
+  if (!sharingBlocks_) return;
+  sharingBlocks_ = false;
+  EndSharingFreedBlocks();
+}
 
 void AssetsAhead::AddPicture(const std::string& path) {
   Entry& entry = entries_.emplace_back();
@@ -280,9 +288,8 @@ void AssetsAhead::Upload(Entry& entry) {
     glBindTexture(GL_TEXTURE_2D, 0);
     // Whole for the main context once it binds the texture.
     glFinish();
-    // Freed on another thread than the loading one that made it: its pages go
-    // back to the system at once (see cTextureSystem::Load).
-    ReleasePages(image->pixels.data(), image->pixels.size());
+    // Freed whole, its pages in place: the next texture's storage takes the
+    // block (BeginSharingFreedBlocks) instead of new pages.
     image.reset();
   }
   {
@@ -304,8 +311,12 @@ bool AssetsAhead::LoadPicture(const std::string& path, cTextureSystem& texture) 
   } else if (entry) {
     texture.Load(path, std::move(entry->texture));
   }
-  // A context costs the driver some 10 MB: it goes once nothing is left to upload.
-  if (!PicturesLeft()) EndUploads();
+  // A context costs the driver some 10 MB: it goes once nothing is left to
+  // upload, and the blocks freed meanwhile go back to the system.
+  if (!PicturesLeft()) {
+    EndUploads();
+    EndSharingBlocks();
+  }
   return entry != nullptr;
 }
 
@@ -336,6 +347,7 @@ void AssetsAhead::EndUploads() {
 void AssetsAhead::Stop() {
   ahead_.Stop();
   EndUploads();
+  EndSharingBlocks();
 }
 
 std::optional<audio::PreparedFile> AssetsAhead::TakeTune(const std::string& path) {

@@ -100,7 +100,13 @@ class AssetsAhead {
   // By default every listed item may be made ahead: each picture is either
   // waiting here or uploaded (its pages released, cTextureSystem::Load), so
   // memory never holds much more than the textures themselves.
+  // Memory freed while it loads is kept for the next allocation of its size,
+  // from the object's making to the last listed picture's LoadPicture, Stop or
+  // its end (see BeginSharingFreedBlocks): make it before the program's threads.
   explicit AssetsAhead(int workers = LoadAhead::DefaultWorkers(), size_t window = 256);
+  ~AssetsAhead();
+  AssetsAhead(const AssetsAhead&) = delete;
+  AssetsAhead& operator=(const AssetsAhead&) = delete;
 
   void AddPicture(const std::string& path);
   void AddTune(const std::string& path);  // for MusicStream::kMixRate
@@ -154,6 +160,7 @@ class AssetsAhead {
   Entry* TakeUploaded(const std::string& path);
   bool PicturesLeft() const;  // listed from next_ on
   void EndUploads();          // the thread and context go, unclaimed textures too
+  void EndSharingBlocks();    // once
   void Upload(Entry& entry);  // on the uploads' thread
 
   std::deque<Entry> entries_;  // elements stay where they are while jobs fill them
@@ -165,6 +172,7 @@ class AssetsAhead {
   bool uploadsStopping_ = false;  // under madeMutex_
   int uploadMaxSize_ = 0;         // the context's maximum texture size
   std::unique_ptr<SharedContextThread> uploads_;
+  bool sharingBlocks_ = true;
   LoadAhead ahead_;            // last: its threads end before the entries go
 };
 

@@ -15,12 +15,20 @@
 #include <memory>
 
 #include "platform/image_decode.h"
+#include "shell/memory_pages.h"
 #include "scenedata/byte_reader.h"
 
 namespace VantorGL {
 namespace {
 
 bool IsPowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
+
+// A picture's pixels, zero-filled, with room to spare for a texture's storage of
+// the same size once the block is freed after its upload (kPixelBlockSlack).
+void SizePixels(std::vector<uint8_t>& pixels, size_t bytes) {
+  pixels.reserve(bytes + kPixelBlockSlack);
+  pixels.resize(bytes);
+}
 
 // ---------------------------------------------------------------------------
 // Resampling: bilinear, separable, fed one source row at a time from the top so
@@ -405,7 +413,7 @@ QuickRead RunQuickPngRead(PngJob& job) {
     out.width = outWidth;
     out.height = outHeight;
     out.channels = channels;
-    out.pixels.resize(static_cast<size_t>(outWidth) * outHeight * channels);
+    SizePixels(out.pixels, static_cast<size_t>(outWidth) * outHeight * channels);
     std::vector<uint8_t> ring[2] = {std::vector<uint8_t>(rowBytes), std::vector<uint8_t>(rowBytes)};
     RowStretcher stretcher(static_cast<int>(width), static_cast<int>(height), channels, outWidth, outHeight, false,
                            false, out.pixels.data());
@@ -417,7 +425,7 @@ QuickRead RunQuickPngRead(PngJob& job) {
     }
     job.image = std::move(out);
   } else {
-    job.image.pixels.resize(rowBytes * height);
+    SizePixels(job.image.pixels, rowBytes * height);
     uint8_t* pixels = job.image.pixels.data();
     for (uint32_t y = 0; y < height; ++y) {
       const uint8_t* in = filtered.data() + (rowBytes + 1) * y;
@@ -477,7 +485,7 @@ bool RunPngRead(PngJob& job) {
   if (interlace == PNG_INTERLACE_NONE && (outWidth != job.image.width || outHeight != job.image.height)) {
     job.image.width = outWidth;
     job.image.height = outHeight;
-    job.image.pixels.resize(static_cast<size_t>(outWidth) * outHeight * channels);
+    SizePixels(job.image.pixels, static_cast<size_t>(outWidth) * outHeight * channels);
     job.ring[0].resize(rowBytes);
     job.ring[1].resize(rowBytes);
     job.stretcher = std::make_unique<RowStretcher>(static_cast<int>(width), static_cast<int>(height), channels,
@@ -487,7 +495,7 @@ bool RunPngRead(PngJob& job) {
       job.stretcher->Push(job.ring[y & 1].data());
     }
   } else {
-    job.image.pixels.resize(rowBytes * height);
+    SizePixels(job.image.pixels, rowBytes * height);
     job.rows.resize(height);
     for (png_uint_32 y = 0; y < height; ++y) job.rows[y] = job.image.pixels.data() + rowBytes * y;
     png_read_image(png, job.rows.data());
@@ -602,7 +610,7 @@ TextureImage Stretch(const TextureImage& source, int width, int height, bool fli
   out.width = width;
   out.height = height;
   out.channels = source.channels;
-  out.pixels.resize(static_cast<size_t>(width) * height * source.channels);
+  SizePixels(out.pixels, static_cast<size_t>(width) * height * source.channels);
   RowStretcher stretcher(source.width, source.height, source.channels, width, height, flipRows, false,
                          out.pixels.data());
   const size_t rowBytes = static_cast<size_t>(source.width) * source.channels;
@@ -644,7 +652,7 @@ std::optional<TextureImage> PreparePictureTexture(const uint8_t* data, size_t si
   out.height = PictureTextureSide(image->height, maxSize);
   out.channels = 4;
   if (largestSide) *largestSide = std::max({out.width, out.height, image->width, image->height});
-  out.pixels.resize(static_cast<size_t>(out.width) * out.height * 4);
+  SizePixels(out.pixels, static_cast<size_t>(out.width) * out.height * 4);
   RowStretcher stretcher(image->width, image->height, image->channels, out.width, out.height, true, true,
                          out.pixels.data());
   const size_t rowBytes = static_cast<size_t>(image->width) * image->channels;

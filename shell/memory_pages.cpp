@@ -1,5 +1,8 @@
 #include "shell/memory_pages.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -31,6 +34,20 @@ void ReleasePages(void* data, size_t bytes) {
   const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
   const Inside pages = WholeUnits(data, bytes, page);
   if (pages.end > pages.begin) madvise(reinterpret_cast<void*>(pages.begin), pages.end - pages.begin, MADV_DONTNEED);
+}
+
+void BeginSharingFreedBlocks() {
+#if defined(__GLIBC__)
+  mallopt(M_ARENA_MAX, 1);
+  mallopt(M_MMAP_THRESHOLD, 16 << 20);
+#endif
+}
+
+void EndSharingFreedBlocks() {
+#if defined(__GLIBC__)
+  mallopt(M_MMAP_THRESHOLD, 128 << 10);  // the library's own starting value
+  malloc_trim(0);
+#endif
 }
 
 }  // namespace VantorGL

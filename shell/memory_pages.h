@@ -16,4 +16,19 @@ void AdviseHugePages(const void* data, size_t bytes);
 // otherwise stay with the process. Reading it afterwards gives zeros.
 void ReleasePages(void* data, size_t bytes);
 
+// Blocks freed while loading, their pages in place, for the next allocation of
+// their size on any thread: every thread allocates from the one pool from here
+// on (for the rest of the process), and blocks under 16 MB come from it instead
+// of a mapping of their own, so a picture's block freed after its upload can
+// become the driver's storage for the next texture without new pages being
+// faulted in and cleared. Call before the loading threads start. The end gives
+// the pool's free pages back to the system and maps large blocks on their own
+// again. With another C library than glibc, neither does anything.
+void BeginSharingFreedBlocks();
+void EndSharingFreedBlocks();
+
+// Room a picture's pixel block keeps beyond its bytes, so that a texture's
+// storage of the same size, with the driver's alignment added, fits in it.
+constexpr size_t kPixelBlockSlack = 16384;
+
 }  // namespace VantorGL
