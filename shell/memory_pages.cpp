@@ -39,13 +39,16 @@ void ReleasePages(void* data, size_t bytes) {
 void BeginSharingFreedBlocks() {
 #if defined(__GLIBC__)
   mallopt(M_ARENA_MAX, 1);
+  // Fixed, as glibc's own threshold would grow after a 16 MB block had been
+  // freed: a frame's buffers (a read-back picture, say), freed and made again
+  // every frame, are then reused from the pool instead of mapped afresh.
   mallopt(M_MMAP_THRESHOLD, 16 << 20);
+  mallopt(M_TRIM_THRESHOLD, 32 << 20);
 #endif
 }
 
 void EndSharingFreedBlocks() {
 #if defined(__GLIBC__)
-  mallopt(M_MMAP_THRESHOLD, 128 << 10);  // the library's own starting value
   malloc_trim(0);
 #endif
 }
