@@ -22,8 +22,9 @@ void ReleasePages(void* data, size_t bytes);
 // of a mapping of their own, so a picture's block freed after its upload can
 // become the driver's storage for the next texture without new pages being
 // faulted in and cleared. Call before the loading threads start. The end gives
-// the pool's free pages back to the system and maps large blocks on their own
-// again. With another C library than glibc, neither does anything.
+// the pool's free pages back to the system; blocks under 16 MB stay the pool's
+// (as glibc's own threshold grows once such a block is freed). With another C
+// library than glibc, neither does anything.
 void BeginSharingFreedBlocks();
 void EndSharingFreedBlocks();
 
