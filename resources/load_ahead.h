@@ -98,11 +98,11 @@ class LoadAhead {
 class AssetsAhead {
  public:
   // By default every listed item may be made ahead: each picture is either
-  // waiting here or uploaded (its pages released, cTextureSystem::Load), so
-  // memory never holds much more than the textures themselves.
-  // Memory freed while it loads is kept for the next allocation of its size,
-  // from the object's making to the last listed picture's LoadPicture, Stop or
-  // its end (see BeginSharingFreedBlocks): make it before the program's threads.
+  // waiting here or uploaded, so memory never holds much more than the textures
+  // themselves. From the object's making to the last listed picture's
+  // LoadPicture, Stop or its end, a block freed is kept for the next allocation
+  // of its size (BeginSharingFreedBlocks: a picture's becomes the next texture's
+  // storage): make it before the program's threads.
   explicit AssetsAhead(int workers = LoadAhead::DefaultWorkers(), size_t window = 256);
   ~AssetsAhead();
   AssetsAhead(const AssetsAhead&) = delete;

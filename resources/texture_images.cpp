@@ -15,7 +15,6 @@
 #include <memory>
 
 #include "platform/image_decode.h"
-#include "shell/memory_pages.h"
 #include "scenedata/byte_reader.h"
 
 namespace VantorGL {
@@ -23,10 +22,13 @@ namespace {
 
 bool IsPowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
-// A picture's pixels, zero-filled, with room to spare for a texture's storage of
-// the same size once the block is freed after its upload (kPixelBlockSlack).
+// A picture's pixels, zero-filled, in a block with room to spare: once freed
+// after its upload, a texture's storage of the same size, with the driver's
+// alignment added, fits in it (see BeginSharingFreedBlocks). Never touched, the
+// room costs no memory.
 void SizePixels(std::vector<uint8_t>& pixels, size_t bytes) {
-  pixels.reserve(bytes + kPixelBlockSlack);
+  constexpr size_t kRoom = 16384;
+  pixels.reserve(bytes + kRoom);
   pixels.resize(bytes);
 }
 

@@ -28,8 +28,4 @@ void ReleasePages(void* data, size_t bytes);
 void BeginSharingFreedBlocks();
 void EndSharingFreedBlocks();
 
-// Room a picture's pixel block keeps beyond its bytes, so that a texture's
-// storage of the same size, with the driver's alignment added, fits in it.
-constexpr size_t kPixelBlockSlack = 16384;
-
 }  // namespace VantorGL
