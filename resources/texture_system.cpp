@@ -53,9 +53,10 @@ bool cTextureSystem::Load(const std::string& name, PreparedTexture&& prepared) {
   if (!prepared.image) return false;
   const bool loaded = Upload(*prepared.image, prepared.pngPath);
   // Made on a loading thread, the block could otherwise stay with that thread's
-  // heap after it is freed here, on top of the driver's copy.
+  // heap after it is freed here, on top of the driver's copy; while freed blocks
+  // are shared, it becomes the next texture's storage instead.
   std::vector<uint8_t>& pixels = prepared.image->pixels;
-  ReleasePages(pixels.data(), pixels.size());
+  if (!SharingFreedBlocks()) ReleasePages(pixels.data(), pixels.size());
   prepared.image.reset();
   return loaded;
 }

@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 
 namespace VantorGL {
@@ -36,8 +37,15 @@ void ReleasePages(void* data, size_t bytes) {
   if (pages.end > pages.begin) madvise(reinterpret_cast<void*>(pages.begin), pages.end - pages.begin, MADV_DONTNEED);
 }
 
+namespace {
+std::atomic<bool> g_sharing{false};
+}  // namespace
+
+bool SharingFreedBlocks() { return g_sharing.load(std::memory_order_relaxed); }
+
 void BeginSharingFreedBlocks() {
 #if defined(__GLIBC__)
+  g_sharing = true;
   mallopt(M_ARENA_MAX, 1);
   // Fixed, as glibc's own threshold would grow after a 16 MB block had been
   // freed: a frame's buffers (a read-back picture, say), freed and made again
@@ -49,6 +57,7 @@ void BeginSharingFreedBlocks() {
 
 void EndSharingFreedBlocks() {
 #if defined(__GLIBC__)
+  g_sharing = false;
   malloc_trim(0);
 #endif
 }

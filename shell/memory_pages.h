@@ -27,5 +27,7 @@ void ReleasePages(void* data, size_t bytes);
 // library than glibc, neither does anything.
 void BeginSharingFreedBlocks();
 void EndSharingFreedBlocks();
+// Between the two: a large block about to be freed keeps its pages.
+bool SharingFreedBlocks();
 
 }  // namespace VantorGL
