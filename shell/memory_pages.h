@@ -1,6 +1,6 @@
 #pragma once
-// Hints to the kernel about large buffers' pages. Neither changes a byte the
-// program sees; both do nothing where they do not apply. Any thread.
+// Large buffers' pages: hints to the kernel and the allocator. None changes a
+// byte the program sees; each does nothing where it does not apply. Any thread.
 #include <cstddef>
 
 namespace VantorGL {
