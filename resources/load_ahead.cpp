@@ -288,9 +288,7 @@ void AssetsAhead::Upload(Entry& entry) {
     glBindTexture(GL_TEXTURE_2D, 0);
     // Whole for the main context once it binds the texture.
     glFinish();
-    // Freed whole, its pages in place: the next texture's storage takes the
-    // block (BeginSharingFreedBlocks) instead of new pages.
-    image.reset();
+    cTextureSystem::FreePixels(image);
   }
   {
     std::lock_guard lock(madeMutex_);

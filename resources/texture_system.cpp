@@ -52,13 +52,16 @@ bool cTextureSystem::Load(const std::string& name, PreparedTexture&& prepared) {
   glEnable(GL_TEXTURE_2D);
   if (!prepared.image) return false;
   const bool loaded = Upload(*prepared.image, prepared.pngPath);
-  // Made on a loading thread, the block could otherwise stay with that thread's
-  // heap after it is freed here, on top of the driver's copy; while freed blocks
-  // are shared, it becomes the next texture's storage instead.
-  std::vector<uint8_t>& pixels = prepared.image->pixels;
-  if (!SharingFreedBlocks()) ReleasePages(pixels.data(), pixels.size());
-  prepared.image.reset();
+  FreePixels(prepared.image);
   return loaded;
+}
+
+void cTextureSystem::FreePixels(std::optional<TextureImage>& image) {
+  // Made on a loading thread, the block could otherwise stay with that thread's
+  // heap after it is freed on another, on top of the driver's copy; while freed
+  // blocks are shared, it becomes the next texture's storage instead.
+  if (image && !SharingFreedBlocks()) ReleasePages(image->pixels.data(), image->pixels.size());
+  image.reset();
 }
 
 PreparedTexture cTextureSystem::Prepare(const std::string& name) { return PrepareFor(name, kAnyMaxSize); }

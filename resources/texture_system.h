@@ -62,8 +62,10 @@ class cTextureSystem {
 
   // What Load does to a new texture, into the one bound on the current context:
   // its filters and wrap, then the pixels. Any thread with a context current
-  // (see TextureUploads).
+  // (see AssetsAhead::UploadThrough).
   static void FillBound(const TextureImage& image, bool pngPath);
+  // A picture's pixels, once in their texture, freed as Load frees them.
+  static void FreePixels(std::optional<TextureImage>& image);
 
  private:
   static PreparedTexture PrepareFor(const std::string& name, int maxSize);
