@@ -1,5 +1,6 @@
 #include "start_scene.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "registry.h"
@@ -120,6 +121,10 @@ constexpr float kScreenQuadHalfWidth = 2.76f;
 constexpr float kScreenQuadHalfHeight = 2.07f;
 // The window's outer pixels, this many deep, that the one-pass layers draw apart.
 constexpr GLint kEdgeRing = 2;
+// The targets' coordinates on the overlay's quad.
+constexpr float kOverlayQuadScaleX = kPictureHalfWidth * kScreenQuadDistance / (kPictureDistance * kScreenQuadHalfWidth);
+constexpr float kOverlayQuadScaleY =
+    -kPictureHalfHeight * kScreenQuadDistance / (kPictureDistance * kScreenQuadHalfHeight);
 
 // What the tint needs: the logo's effect binds its normal map on unit 1 only with
 // its program and the unit entry point, and a missing picture tints nothing.
@@ -190,6 +195,8 @@ void cStartScene::MakeTargets() {
   normalViews.Create(mainTarget, bloomSource);
   allSkies.Create(mainTarget, reflectionTarget, bloomSource);
   layers_.Build();
+  writeOverlayBytes_.Build();
+  layersOverBytes_.Build();
   skies_.Build();
   cDebugSystem::Instance().Log("cStartScene", DrawsInFewerPasses()
                                                   ? "sky and window layers each drawn in one pass"
@@ -278,13 +285,20 @@ void cStartScene::DrawLayersAtOnce(const GLint view[4]) {
   }
   glDisable(GL_MULTISAMPLE);
 
-  // The overlay's quad (it overfills the view) for the inside.
-  layers_.Apply(true, kPictureHalfWidth * kScreenQuadDistance / (kPictureDistance * kScreenQuadHalfWidth),
-                -kPictureHalfHeight * kScreenQuadDistance / (kPictureDistance * kScreenQuadHalfHeight));
-  glScissor(x + ring, y + ring, w - 2 * ring, h - 2 * ring);
+  // The overlay's quad (it overfills the view) for the inside, its bytes read
+  // back where they could be written.
+  const GLint inside[4] = {x + ring, y + ring, w - 2 * ring, h - 2 * ring};
+  cLayerComposite& layers = OverlayBytesFor(view, inside) ? layersOverBytes_ : layers_;
+  if (&layers == &layersOverBytes_) {
+    glActiveTexture(GL_TEXTURE2);
+    glBindTexture(GL_TEXTURE_2D, overlayBytes_.texture);
+    glActiveTexture(GL_TEXTURE0);
+  }
+  layers.Apply(true, kOverlayQuadScaleX, kOverlayQuadScaleY);
+  glScissor(inside[0], inside[1], inside[2], inside[3]);
   PlaceMirroredPicture();
   DrawUnitQuad();
-  layers_.entryPoints().UseProgramObjectARB(0);
+  layers.entryPoints().UseProgramObjectARB(0);
   glPopAttrib();
 
   glActiveTexture(GL_TEXTURE2);
@@ -293,6 +307,51 @@ void cStartScene::DrawLayersAtOnce(const GLint view[4]) {
   glBindTexture(GL_TEXTURE_2D, 0);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+// The overlay's bytes inside the ring, drawn through the overlay's quad into the
+// window as the layers' pass draws it there (the same view, projection and
+// samples), then copied into a texture as large as the window up to the view's
+// far corner, so that a pixel's bytes lie at its own window coordinates. The
+// layers' pass then covers every pixel drawn. The overlay's picture is on unit
+// 2. False where they cannot be had; the caller samples the picture then.
+bool cStartScene::OverlayBytesFor(const GLint view[4], const GLint inside[4]) {
+  OverlayBytes& bytes = overlayBytes_;
+  if (!writeOverlayBytes_.IsLinked() || !layersOverBytes_.IsLinked()) return false;
+  GLdouble projection[16];
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  const GLuint picture = resources->overlayI.texture;
+  if (bytes.written && std::equal(view, view + 4, bytes.view) &&
+      std::equal(projection, projection + 16, bytes.projection) && picture == bytes.picture)
+    return true;
+
+  writeOverlayBytes_.Apply(true, kOverlayQuadScaleX, kOverlayQuadScaleY);
+  glScissor(inside[0], inside[1], inside[2], inside[3]);
+  PlaceMirroredPicture();
+  DrawUnitQuad();
+  writeOverlayBytes_.entryPoints().UseProgramObjectARB(0);
+
+  const GLint width = view[0] + view[2], height = view[1] + view[3];
+  glActiveTexture(GL_TEXTURE3);
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  if (bytes.texture == 0) glGenTextures(1, &bytes.texture);
+  glBindTexture(GL_TEXTURE_2D, bytes.texture);
+  if (width != bytes.width || height != bytes.height) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    bytes.width = width;
+    bytes.height = height;
+  }
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, inside[0], inside[1], inside[0], inside[1], inside[2], inside[3]);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+  glActiveTexture(GL_TEXTURE0);
+  std::copy(view, view + 4, bytes.view);
+  std::copy(projection, projection + 16, bytes.projection);
+  bytes.picture = picture;
+  bytes.written = true;
+  return true;
 }
 
 void cStartScene::RenderView(View view) {

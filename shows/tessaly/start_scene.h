@@ -22,6 +22,7 @@ class cStartScene : public cSceneSystem {
   int32_t Init() override;
   void Update() override;
   void Draw() override;
+  void ForgetPicture() override { overlayBytes_.written = false; }
 
   void RenderView(View view);
   void DrawLogo();
@@ -67,6 +68,20 @@ class cStartScene : public cSceneSystem {
   bool targetsMade_ = false;       // the five targets and the pairs, on the first draw
   cLayerComposite layers_;         // built with the targets; unusable where the driver cannot run it
   cSkyViews skies_;                // likewise
+  // The overlay's bytes at each window pixel, written by writeOverlayBytes_ and
+  // read by layersOverBytes_ (see cLayerComposite::Overlay); written again when
+  // the view, the projection or the picture differs, or after ForgetPicture.
+  struct OverlayBytes {
+    GLuint texture = 0;
+    GLint width = 0, height = 0;
+    GLint view[4] = {};
+    GLdouble projection[16] = {};
+    GLuint picture = 0;
+    bool written = false;
+  } overlayBytes_;
+  cLayerComposite writeOverlayBytes_{cLayerComposite::Overlay::kWriteBytes};
+  cLayerComposite layersOverBytes_{cLayerComposite::Overlay::kReadBytesAtPixel};
+  bool OverlayBytesFor(const GLint view[4], const GLint inside[4]);
 };
 
 }  // namespace VantorGL

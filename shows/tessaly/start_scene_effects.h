@@ -22,7 +22,16 @@ namespace VantorGL {
 
 class cLayerComposite : public cShaderSystem {
  public:
-  cLayerComposite() : cShaderSystem("cLayerComposite") {}
+  // Where the overlay's bytes come from. Its picture lies still in the window,
+  // so its bytes at each pixel can be drawn once and read back every frame,
+  // where the quad drawn is the overlay's own.
+  enum class Overlay {
+    kPicture,          // sampled from the overlay's picture
+    kWriteBytes,       // the overlay alone: its bytes written out (as n / 255)
+    kReadBytesAtPixel  // read from unit 2's texture at the window pixel drawn
+  };
+  explicit cLayerComposite(Overlay overlay = Overlay::kPicture)
+      : cShaderSystem("cLayerComposite"), overlay_(overlay) {}
 
   // Entry points, both stages and the link; false, with the effect unusable,
   // where the driver cannot run it.
@@ -40,6 +49,7 @@ class cLayerComposite : public cShaderSystem {
  private:
   GLint locMain_ = -1, locGlow_ = -1, locOverlay_ = -1;
   GLint locOverlayQuad_ = -1, locDerivedScale_ = -1;
+  Overlay overlay_;
 };
 
 // cSkyViews: the sky dome into the three targets at once (a three-target
@@ -48,7 +58,8 @@ class cLayerComposite : public cShaderSystem {
 // the fixed pipeline gave it with the logo's normal map left on unit 1; the glow's
 // source and the mirrored view get it without the normal map. Sky texture on
 // unit 0, normal map on unit 1; gl_FragData[0] the tinted sky, [1] and [2] the
-// plain one.
+// plain one. The dome gives no second coordinates, so the tint is looked up once
+// a vertex. Built, as cLayerComposite, only where GL_EXT_gpu_shader4 is offered.
 class cSkyViews : public cShaderSystem {
  public:
   cSkyViews() : cShaderSystem("cSkyViews") {}

@@ -6,6 +6,7 @@
 #include <GL/glu.h>
 #include <png.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -17,7 +18,9 @@
 #include "platform/clock.h"
 #include "platform/gl_extensions.h"
 #include "demo_scene.h"
+#include "resources/texture_images.h"
 #include "shell/audio_library.h"
+#include "shell/file_paths.h"
 #include "shell/timer.h"
 #include "tests/support/gl_fixture.h"
 #include "tests/support/process.h"
@@ -291,6 +294,32 @@ TEST_F(ProductionScenes, WaterSceneDrawnOnceGivesThePicturesOfItsPassesDrawnOneB
     EXPECT_TRUE(TargetTexels(once.bloomSource) == TargetTexels(oneByOne.bloomSource)) << "glow's source at " << t;
     EXPECT_TRUE(TargetTexels(once.blurTarget) == TargetTexels(oneByOne.blurTarget)) << "glow at " << t;
   }
+
+  // The one-pass window keeps the overlay's bytes from frame to frame: they follow
+  // a picture loaded again into the overlay's texture once the scene is told to
+  // forget what it keeps, and a new view.
+  auto sameWindows = [&](const char* what) {
+    once.Draw();
+    const auto windowOnce = ReadWindow();
+    withoutShortcuts([&] { oneByOne.Draw(); });
+    EXPECT_TRUE(ReadWindow() == windowOnce) << what;
+  };
+  cTextureSystem& overlay = demo->registry.overlayI;
+  TextureImage stripes{64, 64, 4, std::vector<uint8_t>(64 * 64 * 4)};
+  for (size_t i = 0; i < stripes.pixels.size(); ++i) stripes.pixels[i] = (i / 4) % 64 < 32 ? 200 : 90;
+  ASSERT_TRUE(overlay.Replace(stripes, true));
+  once.ForgetPicture();
+  sameWindows("the window with the overlay loaded again");
+  const auto original = VantorGL::ReadFileBytes(dir->File("data/Textures/overlay.png"));
+  ASSERT_TRUE(original);
+  const auto picture = PreparePngTexture(original->data(), original->size(), 16384);
+  ASSERT_TRUE(picture && overlay.Replace(*picture, true));
+  once.ForgetPicture();
+  sameWindows("the window with the overlay's own picture again");
+  glViewport(0, 0, 200, 150);
+  sameWindows("the window in a smaller view");
+  glViewport(0, 0, 256, 256);
+
   epoxy_glEvalMesh2 = g_evalMesh2;
   epoxy_glDrawElements = g_drawElements;
   g_elementDraws = nullptr;
