@@ -1,6 +1,6 @@
 #pragma once
 // cRenderTextureSystem: an off-screen target. A framebuffer object with an RGBA16F
-// colour texture and a depth renderbuffer, plus a separate depth texture that
+// (or RGBA8) colour texture and a depth renderbuffer, plus a separate depth texture that
 // CopyDepth fills from the current read framebuffer. Scenes create their targets in
 // their own initialisation; the objects live until the context ends. Viewport
 // handling belongs to the caller. Main thread, GL context current.
@@ -16,6 +16,11 @@ class cRenderTextureSystem {
   // line, when the driver finds the framebuffer incomplete (a size or format it
   // cannot render to); the objects are kept either way.
   virtual bool Create(int32_t width, int32_t height, int32_t filter);
+  // What the colour texture holds: half floats (values beyond 0..1 kept), or a
+  // byte a channel, as the window does; a software renderer samples bytes with
+  // nearest filtering several times faster.
+  enum class Colour { kHalfFloat, kByte };
+  bool Create(int32_t width, int32_t height, int32_t filter, Colour colour);
   // Makes the target the current framebuffer (colour texture attached again).
   virtual void Begin();
   // Returns to the window's framebuffer.

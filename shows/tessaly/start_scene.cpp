@@ -182,7 +182,7 @@ void cStartScene::BloomPass(cRenderTextureSystem& target, GLuint source, float t
   glPopAttrib();
 }
 
-// The targets hold some 65 MB that the driver zeroes as it makes them: made when the
+// The targets hold some 47 MB that the driver zeroes as it makes them: made when the
 // scene is first drawn, not for a show that never plays it. Making them binds
 // their textures; what was bound is bound again, so the first frame is drawn as
 // every other.
@@ -190,7 +190,7 @@ void cStartScene::MakeTargets() {
   GLint bound = 0;
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   for (cRenderTextureSystem* t : {&mainTarget, &bloomSource, &reflectionTarget, &brightTarget, &blurTarget})
-    t->Create(1024, 768, 0);
+    t->Create(1024, 768, 0, targetColour);
   mirroredSky.Create(reflectionTarget, bloomSource);
   normalViews.Create(mainTarget, bloomSource);
   allSkies.Create(mainTarget, reflectionTarget, bloomSource);

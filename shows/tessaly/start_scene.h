@@ -40,6 +40,12 @@ class cStartScene : public cSceneSystem {
   cRenderTextureSystem reflectionTarget;
   cRenderTextureSystem brightTarget;
   cRenderTextureSystem blurTarget;
+  // What the five targets hold, set before the first draw. Bytes, as the window
+  // does: a software renderer draws the scene a fifth faster, and the window's
+  // picture lies within four levels of the half floats' (two in Tessaly's: the
+  // glow's threshold doubles a byte's rounding). Half floats also keep a lit
+  // logo's colour beyond 1 for the glow, where its picture comes near white.
+  cRenderTextureSystem::Colour targetColour = cRenderTextureSystem::Colour::kByte;
   FontRecord outlineFont;
 
  private:

@@ -228,7 +228,7 @@ void GLAPIENTRY CountEvalMesh2(GLenum mode, GLint i1, GLint i2, GLint j1, GLint 
   g_evalMesh2(mode, i1, i2, j1, j2);
 }
 
-// Level 0 of a target's colour texture, as stored (half floats).
+// Level 0 of a target's colour texture, read as half floats.
 std::vector<uint16_t> TargetTexels(const cRenderTextureSystem& target) {
   std::vector<uint16_t> texels(static_cast<size_t>(target.width) * target.height * 4);
   glActiveTexture(GL_TEXTURE0);
@@ -323,6 +323,45 @@ TEST_F(ProductionScenes, WaterSceneDrawnOnceGivesThePicturesOfItsPassesDrawnOneB
   epoxy_glEvalMesh2 = g_evalMesh2;
   epoxy_glDrawElements = g_drawElements;
   g_elementDraws = nullptr;
+}
+
+GLint InternalFormat(const cRenderTextureSystem& target) {
+  GLint format = 0;
+  glBindTexture(GL_TEXTURE_2D, target.colorTexture);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return format;
+}
+
+// The water scene's targets hold bytes where they once held half floats; its
+// window stays within 4 levels of what half floats gave, for colours in 0..1. A
+// byte is within half a level of the colour and a half float within an eighth,
+// so the main view's byte in the window moves by at most 1. The glow's source
+// moves by at most 0.8 of a level (0.625, and the reflection's half level
+// through the water's division by 3); the threshold (x - 0.5) / 0.5 doubles that
+// to 1.6, the bright target's own rounding makes 2.2, the blur (weights summing
+// to 1) keeps it and its rounding makes 2.7: 3 levels of glow. Main view plus
+// glow: 4.
+TEST_F(ProductionScenes, WaterSceneWithByteTargetsStaysWithinFourLevelsOfHalfFloats) {
+  cStartScene& bytes = demo->startScene;
+  cStartScene halfFloats;
+  halfFloats.resources = &demo->registry;
+  halfFloats.targetColour = cRenderTextureSystem::Colour::kHalfFloat;
+  halfFloats.Init();
+  glViewport(0, 0, 256, 256);
+  int worst = 0;
+  for (const double t : {2500.0, 13000.0, 27000.0}) {
+    bytes.sceneTimeMs = halfFloats.sceneTimeMs = t;
+    bytes.Draw();
+    const auto windowBytes = ReadWindow();
+    halfFloats.Draw();
+    const auto windowHalfFloats = ReadWindow();
+    for (size_t i = 0; i < windowBytes.size(); ++i)
+      worst = std::max(worst, std::abs(windowBytes[i] - windowHalfFloats[i]));
+  }
+  EXPECT_EQ(InternalFormat(bytes.mainTarget), GL_RGBA8);
+  EXPECT_EQ(InternalFormat(halfFloats.mainTarget), GL_RGBA16F_ARB);
+  EXPECT_LE(worst, 4) << "levels apart";
 }
 
 // Through the show's 47 s the slide scene alone draws: it is on from 0:00 to
