@@ -213,9 +213,11 @@ void cStartScene::Draw() {
   BloomPass(brightTarget, bloomSource.colorTexture, 0.5f);
   BloomPass(blurTarget, brightTarget.colorTexture, 0.0f);
 
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   // Each layer lies in front of the cleared depth and the later ones in front of
-  // the earlier: the depth test would pass everywhere, and costs per sample.
+  // the earlier: the depth test would pass everywhere, and costs per sample. So
+  // nothing below reads or writes the window's depth, and, as in the slide
+  // scene's window pass, it is not cleared either (four samples a pixel).
+  glClear(GL_COLOR_BUFFER_BIT);
   glDisable(GL_DEPTH_TEST);
   GLint view[4];
   glGetIntegerv(GL_VIEWPORT, view);
