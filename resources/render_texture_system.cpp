@@ -58,7 +58,8 @@ bool cRenderTextureSystem::Create(int32_t newWidth, int32_t newHeight, int32_t f
   // up set either way.
   const bool levelZeroOnly = filter == 0 || filter == 1;
   if (!levelZeroOnly) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-  glTexImage2D(GL_TEXTURE_2D, 0, colour == Colour::kByte ? GL_RGBA8 : GL_RGBA16F_ARB, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  const GLint format = colour == Colour::kByte ? GL_RGBA8 : GL_RGBA16F_ARB;
+  glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   if (levelZeroOnly) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
 
   glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, width, height);

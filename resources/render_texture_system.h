@@ -1,7 +1,7 @@
 #pragma once
 // cRenderTextureSystem: an off-screen target. A framebuffer object with an RGBA16F
-// (or RGBA8) colour texture and a depth renderbuffer, plus a separate depth texture that
-// CopyDepth fills from the current read framebuffer. Scenes create their targets in
+// (or RGBA8) colour texture and a depth renderbuffer, plus a separate depth
+// texture that CopyDepth fills from the current read framebuffer. Scenes create their targets in
 // their own initialisation; the objects live until the context ends. Viewport
 // handling belongs to the caller. Main thread, GL context current.
 #include <cstdint>

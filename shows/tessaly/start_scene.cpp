@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/gl_extensions.h"
 #include "registry.h"
 #include "scenedata/geo_sphere.h"
 #include "shell/debug_system.h"
@@ -122,7 +123,8 @@ constexpr float kScreenQuadHalfHeight = 2.07f;
 // The window's outer pixels, this many deep, that the one-pass layers draw apart.
 constexpr GLint kEdgeRing = 2;
 // The targets' coordinates on the overlay's quad.
-constexpr float kOverlayQuadScaleX = kPictureHalfWidth * kScreenQuadDistance / (kPictureDistance * kScreenQuadHalfWidth);
+constexpr float kOverlayQuadScaleX =
+    kPictureHalfWidth * kScreenQuadDistance / (kPictureDistance * kScreenQuadHalfWidth);
 constexpr float kOverlayQuadScaleY =
     -kPictureHalfHeight * kScreenQuadDistance / (kPictureDistance * kScreenQuadHalfHeight);
 
@@ -313,13 +315,17 @@ void cStartScene::DrawLayersAtOnce(const GLint view[4]) {
 
 // The overlay's bytes inside the ring, drawn through the overlay's quad into the
 // window as the layers' pass draws it there (the same view, projection and
-// samples), then copied into a texture as large as the window up to the view's
-// far corner, so that a pixel's bytes lie at its own window coordinates. The
-// layers' pass then covers every pixel drawn. The overlay's picture is on unit
-// 2. False where they cannot be had; the caller samples the picture then.
+// samples), then blitted into a texture as large as the window up to the view's
+// far corner, so that a pixel's bytes lie at its own window coordinates (a blit
+// resolves a multisampled window, whose samples are alike here; a copy from one
+// may be refused). The layers' pass then covers every pixel drawn. The overlay's
+// picture is on unit 2. False where they cannot be had; the caller samples the
+// picture then.
 bool cStartScene::OverlayBytesFor(const GLint view[4], const GLint inside[4]) {
   OverlayBytes& bytes = overlayBytes_;
-  if (!writeOverlayBytes_.IsLinked() || !layersOverBytes_.IsLinked()) return false;
+  if (!writeOverlayBytes_.IsLinked() || !layersOverBytes_.IsLinked() ||
+      !platform::HasGlExtension("GL_EXT_framebuffer_blit"))
+    return false;
   GLdouble projection[16];
   glGetDoublev(GL_PROJECTION_MATRIX, projection);
   const GLuint picture = resources->overlayI.texture;
@@ -327,28 +333,45 @@ bool cStartScene::OverlayBytesFor(const GLint view[4], const GLint inside[4]) {
       std::equal(projection, projection + 16, bytes.projection) && picture == bytes.picture)
     return true;
 
+  const GLint width = view[0] + view[2], height = view[1] + view[3];
+  if (bytes.texture == 0) {
+    glGenTextures(1, &bytes.texture);
+    glGenFramebuffersEXT(1, &bytes.framebuffer);
+  }
+  if (width != bytes.width || height != bytes.height) {
+    glActiveTexture(GL_TEXTURE3);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, bytes.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    glActiveTexture(GL_TEXTURE0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, bytes.framebuffer);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, bytes.texture, 0);
+    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    bytes.width = complete ? width : 0;
+    bytes.height = complete ? height : 0;
+    if (!complete) return false;
+  }
+
   writeOverlayBytes_.Apply(true, kOverlayQuadScaleX, kOverlayQuadScaleY);
   glScissor(inside[0], inside[1], inside[2], inside[3]);
   PlaceMirroredPicture();
   DrawUnitQuad();
   writeOverlayBytes_.entryPoints().UseProgramObjectARB(0);
 
-  const GLint width = view[0] + view[2], height = view[1] + view[3];
-  glActiveTexture(GL_TEXTURE3);
-  GLint bound = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-  if (bytes.texture == 0) glGenTextures(1, &bytes.texture);
-  glBindTexture(GL_TEXTURE_2D, bytes.texture);
-  if (width != bytes.width || height != bytes.height) {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    bytes.width = width;
-    bytes.height = height;
-  }
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, inside[0], inside[1], inside[0], inside[1], inside[2], inside[3]);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
-  glActiveTexture(GL_TEXTURE0);
+  GLint drawBuffer = GL_BACK, readBuffer = GL_BACK;
+  glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+  glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+  glReadBuffer(static_cast<GLenum>(drawBuffer));
+  glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, bytes.framebuffer);
+  const GLint x1 = inside[0] + inside[2], y1 = inside[1] + inside[3];
+  glBlitFramebufferEXT(inside[0], inside[1], x1, y1, inside[0], inside[1], x1, y1, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, 0);
+  glReadBuffer(static_cast<GLenum>(readBuffer));
   std::copy(view, view + 4, bytes.view);
   std::copy(projection, projection + 16, bytes.projection);
   bytes.picture = picture;

@@ -78,7 +78,7 @@ class cStartScene : public cSceneSystem {
   // read by layersOverBytes_ (see cLayerComposite::Overlay); written again when
   // the view, the projection or the picture differs, or after ForgetPicture.
   struct OverlayBytes {
-    GLuint texture = 0;
+    GLuint texture = 0, framebuffer = 0;
     GLint width = 0, height = 0;
     GLint view[4] = {};
     GLdouble projection[16] = {};
