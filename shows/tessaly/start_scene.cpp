@@ -197,8 +197,11 @@ void cStartScene::MakeTargets() {
   normalViews.Create(mainTarget, bloomSource);
   allSkies.Create(mainTarget, reflectionTarget, bloomSource);
   layers_.Build();
-  writeOverlayBytes_.Build();
-  layersOverBytes_.Build();
+  // The overlay's bytes reach their texture through a blit.
+  if (platform::HasGlExtension("GL_EXT_framebuffer_blit")) {
+    writeOverlayBytes_.Build();
+    layersOverBytes_.Build();
+  }
   skies_.Build();
   cDebugSystem::Instance().Log("cStartScene", DrawsInFewerPasses()
                                                   ? "sky and window layers each drawn in one pass"
@@ -323,9 +326,7 @@ void cStartScene::DrawLayersAtOnce(const GLint view[4]) {
 // picture then.
 bool cStartScene::OverlayBytesFor(const GLint view[4], const GLint inside[4]) {
   OverlayBytes& bytes = overlayBytes_;
-  if (!writeOverlayBytes_.IsLinked() || !layersOverBytes_.IsLinked() ||
-      !platform::HasGlExtension("GL_EXT_framebuffer_blit"))
-    return false;
+  if (!writeOverlayBytes_.IsLinked() || !layersOverBytes_.IsLinked()) return false;
   GLdouble projection[16];
   glGetDoublev(GL_PROJECTION_MATRIX, projection);
   const GLuint picture = resources->overlayI.texture;

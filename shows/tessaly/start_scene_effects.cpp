@@ -85,14 +85,14 @@ void main()
 )";
 
 // Both effects build alike, where the driver offers GLSL 1.30's integers and
-// flat values (GL_EXT_gpu_shader4) and what each needs besides.
-bool BuildWhere(cShaderSystem& effect, const char* extension) {
-  return platform::HasGlExtension("GL_EXT_gpu_shader4") && platform::HasGlExtension(extension) &&
+// flat values (GL_EXT_gpu_shader4) and what one needs besides.
+bool BuildWhere(cShaderSystem& effect, const char* besides = nullptr) {
+  return platform::HasGlExtension("GL_EXT_gpu_shader4") && (!besides || platform::HasGlExtension(besides)) &&
          effect.InitEntryPoints() && effect.CreateVertexShader() && effect.CreateFragmentShader();
 }
 }  // namespace
 
-bool cLayerComposite::Build() { return BuildWhere(*this, "GL_EXT_gpu_shader4"); }
+bool cLayerComposite::Build() { return BuildWhere(*this); }
 
 bool cLayerComposite::CreateVertexShader() {
   return BuildStage(GL_VERTEX_SHADER_ARB, kLayersVertex, vertexShader, "vertex");
