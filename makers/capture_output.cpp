@@ -362,7 +362,10 @@ bool VideoEncoder::Start(const Settings& s, std::string* error) {
   if (!s.music.empty()) c.insert(c.end(), {"-ss", musicStart, "-t", seconds, "-i", s.music});
   c.insert(c.end(), {"-map", "0:v:0"});
   if (!s.music.empty()) c.insert(c.end(), {"-map", "1:a:0"});
-  c.insert(c.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
+  // No B-frames: a show's pictures mostly repeat, and weighing B-frames took a
+  // fifth of x264's time on Tessaly's show for nothing (the same quality, the
+  // file 5 % larger).
+  c.insert(c.end(), {"-c:v", "libx264", "-preset", "veryfast", "-bf", "0", "-crf", "18", "-pix_fmt", "yuv420p"});
   if (!s.music.empty()) c.insert(c.end(), {"-c:a", "aac", "-b:a", "192k", "-af", "apad"});
   // The same command writes the same bytes: no dates or version strings.
   c.insert(c.end(), {"-t", seconds, "-map_metadata", "-1", "-fflags", "+bitexact", "-flags:v", "+bitexact",
