@@ -2,6 +2,11 @@
 
 #include <epoxy/gl.h>
 
+#include <array>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
 #include "platform/gl_extensions.h"
 
 namespace VantorGL {
@@ -19,7 +24,55 @@ constexpr char kCaptureSource[] =
     "}\n";
 constexpr GLsizei kStride = 8 * sizeof(GLfloat);  // meshVertex, meshTexCoord
 
+using Vertex = std::array<GLfloat, 8>;
+
+struct VertexBits {
+  size_t operator()(const Vertex& v) const {
+    size_t h = 0;
+    for (GLfloat f : v) {
+      uint32_t bits;
+      std::memcpy(&bits, &f, sizeof bits);
+      h = h * 1000003u ^ bits;
+    }
+    return h;
+  }
+};
+
+struct SameBits {
+  bool operator()(const Vertex& a, const Vertex& b) const { return std::memcmp(a.data(), b.data(), sizeof a) == 0; }
+};
+
 }  // namespace
+
+// The grid's triangles share their corners: each corner kept once and the
+// triangles drawn through indices, in their order, so the driver shades a
+// corner once instead of up to six times (on a software renderer, on the
+// thread that feeds the others).
+void cEvaluatedMesh::ShareCorners() {
+  std::vector<Vertex> recorded(static_cast<size_t>(count_));
+  glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+  glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(recorded.size() * sizeof(Vertex)), recorded.data());
+  std::unordered_map<Vertex, GLuint, VertexBits, SameBits> index;
+  std::vector<Vertex> corners;
+  std::vector<GLuint> indices;
+  indices.reserve(recorded.size());
+  for (const Vertex& v : recorded) {
+    const auto [at, added] = index.emplace(v, static_cast<GLuint>(corners.size()));
+    if (added) corners.push_back(v);
+    indices.push_back(at->second);
+  }
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(corners.size() * sizeof(Vertex)), corners.data(),
+               GL_STATIC_DRAW);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  GLint bound = 0;
+  glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &bound);
+  glGenBuffers(1, &indices_);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLuint)), indices.data(),
+               GL_STATIC_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLuint>(bound));
+  corners_ = static_cast<int32_t>(corners.size());
+}
 
 bool cEvaluatedMesh::Capture(int32_t columns, int32_t rows) {
   if (buffer_ != 0) return true;
@@ -78,6 +131,7 @@ bool cEvaluatedMesh::Capture(int32_t columns, int32_t rows) {
   buffer_ = buffer;
   count_ = vertices;
   failed_ = false;
+  ShareCorners();
   return true;
 }
 
@@ -92,7 +146,11 @@ void cEvaluatedMesh::Draw() const {
   glVertexPointer(4, GL_FLOAT, kStride, nullptr);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glTexCoordPointer(4, GL_FLOAT, kStride, reinterpret_cast<const void*>(4 * sizeof(GLfloat)));
-  glDrawArrays(GL_TRIANGLES, 0, count_);
+  GLint bound = 0;
+  glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &bound);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_);
+  glDrawRangeElements(GL_TRIANGLES, 0, static_cast<GLuint>(corners_ - 1), count_, GL_UNSIGNED_INT, nullptr);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLuint>(bound));
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glPopClientAttrib();
 }

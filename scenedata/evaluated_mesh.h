@@ -2,9 +2,10 @@
 // cEvaluatedMesh: what glEvalMesh2(GL_FILL, 0, columns, 0, rows) makes of the
 // current two-dimensional maps and map grid, taken once from the driver through
 // transform feedback into a vertex buffer and drawn from there. The driver's own
-// evaluator makes the vertices and the buffer keeps their order, so a draw gives the
-// pictures evaluating again would, without the patch evaluated on the CPU at every
-// draw (on a software renderer most of a surface's cost).
+// evaluator makes the vertices; each distinct one is kept once and the triangles
+// index them in their recorded order, so a draw gives the pictures evaluating
+// again would, without the patch evaluated on the CPU at every draw (on a software
+// renderer most of a surface's cost) or a shared corner shaded for every triangle.
 //
 // Positions and texture coordinate set 0 are kept, as (x, y, z, w) and (s, t, r, q);
 // normals and colours are not, so it serves a program that reads only gl_Vertex and
@@ -27,8 +28,12 @@ class cEvaluatedMesh {
   void Draw() const;
 
  private:
-  uint32_t buffer_ = 0;
-  int32_t count_ = 0;     // vertices in the buffer, three a triangle
+  void ShareCorners();
+
+  uint32_t buffer_ = 0;   // each corner once
+  uint32_t indices_ = 0;  // three a triangle
+  int32_t count_ = 0;     // indices
+  int32_t corners_ = 0;
   bool failed_ = false;   // tried once and could not: not tried again
 };
 
