@@ -50,6 +50,9 @@ struct SameBits {
 // thread that feeds the others).
 void cEvaluatedMesh::ShareCorners() {
   std::vector<Vertex> recorded(static_cast<size_t>(count_));
+  GLint boundVertices = 0, boundIndices = 0;
+  glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &boundVertices);
+  glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &boundIndices);
   glBindBuffer(GL_ARRAY_BUFFER, buffer_);
   glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(recorded.size() * sizeof(Vertex)), recorded.data());
   std::unordered_map<Vertex, GLuint, VertexBits, SameBits> index;
@@ -63,14 +66,12 @@ void cEvaluatedMesh::ShareCorners() {
   }
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(corners.size() * sizeof(Vertex)), corners.data(),
                GL_STATIC_DRAW);
-  glBindBuffer(GL_ARRAY_BUFFER, 0);
-  GLint bound = 0;
-  glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &bound);
+  glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(boundVertices));
   glGenBuffers(1, &indices_);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_);
   glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLuint)), indices.data(),
                GL_STATIC_DRAW);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLuint>(bound));
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLuint>(boundIndices));
   corners_ = static_cast<int32_t>(corners.size());
 }
 
