@@ -3,7 +3,7 @@
 #include <epoxy/gl.h>
 
 #include <array>
-#include <cstring>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -26,20 +26,15 @@ constexpr GLsizei kStride = 8 * sizeof(GLfloat);  // meshVertex, meshTexCoord
 
 using Vertex = std::array<GLfloat, 8>;
 
+std::string_view BytesOf(const Vertex& v) { return {reinterpret_cast<const char*>(v.data()), sizeof v}; }
+
+// Corners are alike when their bits are: the draw must give what the recorded ones gave.
 struct VertexBits {
-  size_t operator()(const Vertex& v) const {
-    size_t h = 0;
-    for (GLfloat f : v) {
-      uint32_t bits;
-      std::memcpy(&bits, &f, sizeof bits);
-      h = h * 1000003u ^ bits;
-    }
-    return h;
-  }
+  size_t operator()(const Vertex& v) const { return std::hash<std::string_view>{}(BytesOf(v)); }
 };
 
 struct SameBits {
-  bool operator()(const Vertex& a, const Vertex& b) const { return std::memcmp(a.data(), b.data(), sizeof a) == 0; }
+  bool operator()(const Vertex& a, const Vertex& b) const { return BytesOf(a) == BytesOf(b); }
 };
 
 }  // namespace
